@@ -1,0 +1,235 @@
+#include "kvtree.h"
+
+#include <string.h>
+
+#include <vector>
+
+char* DupString(const char* s) {
+    if (!s)
+        return nullptr;
+    size_t length = strlen(s);
+    char* copy = new char[length + 1];
+    memcpy(copy, s, length + 1);
+    return copy;
+}
+
+CKVPARSE_PARAM::CKVPARSE_PARAM(int type, const char* name)
+    : next(nullptr), type(type), name(DupString(name)) {}
+
+CKVPARSE_PARAM::~CKVPARSE_PARAM() { delete[] name; }
+
+CKVPARSE_INT::CKVPARSE_INT(int32_t value, const char* name)
+    : CKVPARSE_PARAM(KV_INT, name), value(value) {}
+
+CKVPARSE_INT::CKVPARSE_INT(const CKVPARSE_INT& source)
+    : CKVPARSE_PARAM(KV_INT, source.name), value(source.value) {
+    next = CopyValueChain(source.next);
+}
+
+CKVPARSE_INT::~CKVPARSE_INT() {}
+
+CKVPARSE_FLOAT::CKVPARSE_FLOAT(float value, const char* name)
+    : CKVPARSE_PARAM(KV_FLOAT, name), value(value) {}
+
+CKVPARSE_FLOAT::CKVPARSE_FLOAT(const CKVPARSE_FLOAT& source)
+    : CKVPARSE_PARAM(KV_FLOAT, source.name), value(source.value) {
+    next = CopyValueChain(source.next);
+}
+
+CKVPARSE_FLOAT::~CKVPARSE_FLOAT() {}
+
+CKVPARSE_STRING::CKVPARSE_STRING(const char* value, const char* name)
+    : CKVPARSE_PARAM(KV_STRING, name), value(DupString(value)) {}
+
+CKVPARSE_STRING::CKVPARSE_STRING(const CKVPARSE_STRING& source)
+    : CKVPARSE_PARAM(KV_STRING, source.name), value(DupString(source.value)) {
+    next = CopyValueChain(source.next);
+}
+
+CKVPARSE_STRING::~CKVPARSE_STRING() {
+    delete[] value;
+    value = nullptr;
+}
+
+CKVPARSE_PARAM* AppendParam(CKVPARSE_PARAM* head, CKVPARSE_PARAM* element) {
+    if (!head)
+        return element;
+    CKVPARSE_PARAM* last = head;
+    while (last->next)
+        last = last->next;
+    last->next = element;
+    return head;
+}
+
+static void DeleteParamChain(CKVPARSE_PARAM* p) {
+    while (p) {
+        CKVPARSE_PARAM* following = p->next;
+        delete p;
+        p = following;
+    }
+}
+
+// One element without its successors.
+static CKVPARSE_PARAM* CopyOneValue(const CKVPARSE_PARAM* source) {
+    switch (source->type) {
+    case KV_INT:
+        return new CKVPARSE_INT(static_cast<const CKVPARSE_INT*>(source)->value, source->name);
+    case KV_FLOAT:
+        return new CKVPARSE_FLOAT(static_cast<const CKVPARSE_FLOAT*>(source)->value, source->name);
+    default:
+        return new CKVPARSE_STRING(static_cast<const CKVPARSE_STRING*>(source)->value, source->name);
+    }
+}
+
+// A loop, not one recursion per element: chains of any length copy safely.
+CKVPARSE_PARAM* CopyValueChain(const CKVPARSE_PARAM* source) {
+    CKVPARSE_PARAM* head = nullptr;
+    CKVPARSE_PARAM** tail = &head;
+    try {
+        for (; source; source = source->next) {
+            *tail = CopyOneValue(source);
+            tail = &(*tail)->next;
+        }
+    } catch (...) {
+        DeleteParamChain(head);
+        throw;
+    }
+    return head;
+}
+
+CKVPARSE_KEYWORD::CKVPARSE_KEYWORD() : params(nullptr), next(nullptr), child(nullptr) {
+    name[0] = '\0';
+}
+
+CKVPARSE_KEYWORD::CKVPARSE_KEYWORD(const CKVPARSE_KEYWORD& source)
+    : params(nullptr), next(nullptr), child(nullptr) {
+    // Sibling chains are copied in a loop and nested blocks through a work list,
+    // so neither long chains nor deep nesting recurse.
+    struct Pending {
+        const CKVPARSE_KEYWORD* from;
+        CKVPARSE_KEYWORD* to;
+    };
+    try {
+        std::vector<Pending> pending{{&source, this}};
+        while (!pending.empty()) {
+            Pending chain = pending.back();
+            pending.pop_back();
+            const CKVPARSE_KEYWORD* from = chain.from;
+            CKVPARSE_KEYWORD* to = chain.to;
+            for (;;) {
+                memcpy(to->name, from->name, sizeof to->name);
+                to->params = CopyValueChain(from->params);
+                if (from->child) {
+                    to->child = new CKVPARSE_KEYWORD();
+                    pending.push_back({from->child, to->child});
+                }
+                if (!from->next)
+                    break;
+                to->next = new CKVPARSE_KEYWORD();
+                to = to->next;
+                from = from->next;
+            }
+        }
+    } catch (...) {
+        // The destructor does not run for a constructor that throws.
+        DeleteParamChain(params);
+        delete child;
+        delete next;
+        throw;
+    }
+}
+
+CKVPARSE_KEYWORD::~CKVPARSE_KEYWORD() {
+    DeleteParamChain(params);
+    params = nullptr;
+
+    // Splice every nested block into one work chain ahead of the siblings, then
+    // delete the nodes one at a time with their links cut, so nothing recurses.
+    CKVPARSE_KEYWORD* pending = next;
+    next = nullptr;
+    if (child) {
+        CKVPARSE_KEYWORD* last = child;
+        while (last->next)
+            last = last->next;
+        last->next = pending;
+        pending = child;
+        child = nullptr;
+    }
+    while (pending) {
+        CKVPARSE_KEYWORD* node = pending;
+        if (node->child) {
+            CKVPARSE_KEYWORD* last = node->child;
+            while (last->next)
+                last = last->next;
+            last->next = node->next;
+            node->next = node->child;
+            node->child = nullptr;
+        }
+        pending = node->next;
+        node->next = nullptr;
+        delete node;
+    }
+}
+
+const char* CKVPARSE_KEYWORD::GetFirstString() const {
+    if (!params || params->type != KV_STRING)
+        return nullptr;
+    return static_cast<const CKVPARSE_STRING*>(params)->value;
+}
+
+// Little-endian 32-bit word, whatever the machine.
+static size_t WriteWord(FILE* file, uint32_t word) {
+    unsigned char bytes[4] = {static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+                              static_cast<unsigned char>(word >> 16),
+                              static_cast<unsigned char>(word >> 24)};
+    return fwrite(bytes, 4, 1, file);
+}
+
+static void WriteText(FILE* file, const char* text) {
+    size_t length = text ? strlen(text) : 0;
+    WriteWord(file, static_cast<uint32_t>(length));
+    if (length > 0)
+        fwrite(text, 1, length, file);
+}
+
+static void WriteNodeHead(FILE* file, const CKVPARSE_KEYWORD* node) {
+    WriteWord(file, static_cast<uint32_t>(kDumpNodeTag));
+    WriteText(file, node->name);
+    for (const CKVPARSE_PARAM* p = node->params; p; p = p->next) {
+        WriteWord(file, static_cast<uint32_t>(p->type));
+        if (p->type == KV_INT) {
+            WriteWord(file, static_cast<uint32_t>(static_cast<const CKVPARSE_INT*>(p)->value));
+        } else if (p->type == KV_FLOAT) {
+            uint32_t bits;
+            memcpy(&bits, &static_cast<const CKVPARSE_FLOAT*>(p)->value, 4);
+            WriteWord(file, bits);
+        } else {
+            WriteText(file, static_cast<const CKVPARSE_STRING*>(p)->value);
+        }
+        WriteText(file, p->name);
+    }
+}
+
+size_t CKVPARSE_KEYWORD::Save(FILE* file) {
+    // Where to go on once a child chain has ended: the parent's next sibling.
+    std::vector<const CKVPARSE_KEYWORD*> resume;
+    const CKVPARSE_KEYWORD* node = this;
+    for (;;) {
+        WriteNodeHead(file, node);
+        if (node->child) {
+            WriteWord(file, static_cast<uint32_t>(kDumpChildTag));
+            resume.push_back(node->next);
+            node = node->child;
+            continue;
+        }
+        const CKVPARSE_KEYWORD* following = node->next;
+        while (!following) {
+            size_t result = WriteWord(file, static_cast<uint32_t>(kDumpEndTag));
+            if (resume.empty())
+                return result;
+            following = resume.back();
+            resume.pop_back();
+        }
+        node = following;
+    }
+}
