@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Every test on a fresh machine: installs what is needed, then builds and tests the
+# native target, the native target under AddressSanitizer and UBSan, and the win32
+# target under Wine, and ends with a bounded fuzz run of the parser.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash tools/setup.sh
+
+jobs=2
+summary=()
+passed=0
+failed=0
+
+run_ctest() { # preset
+    local log="$root/build/ctest-$1.log"
+    local status=0
+    ctest --preset "$1" -j "$jobs" 2>&1 | tee "$log" || status=$?
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+    if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+        failed=$((failed + BASH_REMATCH[1]))
+        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    fi
+    summary+=("$1: ${line:-no result}")
+    return $status
+}
+
+stop_wine() {
+    if [ -d build/win32/wineprefix ]; then
+        WINEPREFIX="$root/build/win32/wineprefix" wineserver -k 2>/dev/null || true
+    fi
+}
+trap stop_wine EXIT
+
+status=0
+
+echo "== native =="
+cmake --preset native
+cmake --build --preset native -j "$jobs"
+run_ctest native || status=1
+
+echo "== native with AddressSanitizer and UBSan =="
+cmake --preset native-asan
+cmake --build --preset native-asan -j "$jobs"
+run_ctest native-asan || status=1
+
+echo "== win32 under Wine =="
+cmake --preset win32
+cmake --build --preset win32 -j "$jobs"
+run_ctest win32 || status=1
+stop_wine
+
+echo "== fuzzing the parser (60 s) =="
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs" --target kvparse_fuzz
+corpus=build/fuzz/corpus
+mkdir -p "$corpus"
+cp -n tests/fuzz/corpus/* "$corpus"/ 2>/dev/null || true
+if build/fuzz/bin/kvparse_fuzz -max_total_time=60 -print_final_stats=1 "$corpus" \
+    > build/fuzz/fuzz.log 2>&1; then
+    summary+=("fuzz: no findings in 60 s ($(grep -c '' build/fuzz/fuzz.log) log lines)")
+    passed=$((passed + 1))
+else
+    tail -n 60 build/fuzz/fuzz.log
+    summary+=("fuzz: FINDING, see build/fuzz/fuzz.log")
+    failed=$((failed + 1))
+    status=1
+fi
+
+echo
+echo "== summary =="
+printf '%s\n' "${summary[@]}"
+echo "all: $passed passed, $failed failed"
+exit $status
