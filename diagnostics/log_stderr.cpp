@@ -1,1 +1,47 @@
-// placeholder
+// The log of command-line tools: every text goes to standard error as formatted,
+// with LF line ends and no file. Warnings go there too, since the tool's user must
+// see them; a fatal error ends the tool with status 2.
+#include "log.h"
+#include "log_format.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+static char messageBuffer[kLogMessageSize];
+
+static void WriteToStderr(size_t length) {
+    fwrite(messageBuffer, 1, length, stderr);
+    fflush(stderr);
+}
+
+// There is no file to open.
+void LogOpen() {}
+
+void LogWrite(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const size_t length = LogFormatV(messageBuffer, format, args);
+    va_end(args);
+    WriteToStderr(length);
+}
+
+void LogEcho(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const size_t length = LogFormatV(messageBuffer, format, args);
+    va_end(args);
+    WriteToStderr(length);
+}
+
+// The status a tool ends with after a fatal error.
+static const int kFatalExitStatus = 2;
+
+void FatalError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const size_t length = LogFormatV(messageBuffer, format, args);
+    va_end(args);
+    WriteToStderr(length);
+    exit(kFatalExitStatus);
+}

@@ -4,11 +4,15 @@
 // Errors are reported, not thrown: a failing operation calls ReportError (which
 // logs the message with the file, the line and the offending source line) and
 // makes the caller's error flag non-zero; every loop stops as soon as it is.
+// Only allocation failures are thrown (std::bad_alloc).
+//
+// The parser uses a process-wide message buffer: parses must not overlap.
 #pragma once
 
 #include "kvtree.h"
 
 #include <stdint.h>
+#include <string.h>
 
 // Variable callbacks for %name values: given the output place and the name (at most
 // 39 characters, possibly empty), store the value and return true, or return false
@@ -19,11 +23,12 @@ typedef bool (*KvFloatVariable)(float* value, const char* name);
 typedef bool (*KvStringVariable)(char* value, const char* name);
 
 const int kKvStringVariableSize = 256;
-const int kKvPathSize = 256;        // directory and filePath: at most 255 characters
-const int kKvIncludePathSize = 260; // the joined include path: at most 259 characters
-const int kKvMessageSize = 8192;    // the report's message buffer
-const int kKvMaxBlockDepth = 256;   // brace nesting, counted across included files
-const int kKvMaxIncludeDepth = 64;  // files open at once through includes
+const int kKvWordSize = kKvNameLength + 1; // every name is read with this limit
+const int kKvPathSize = 256;               // directory and filePath: at most 255 characters
+const int kKvIncludePathSize = 260;        // the joined include path: at most 259 characters
+const int kKvMessageSize = 8192;           // the report's message buffer
+const int kKvMaxBlockDepth = 256;          // brace nesting, counted across included files
+const int kKvMaxIncludeDepth = 64;         // files open at once through includes
 
 namespace fs {
 
@@ -37,10 +42,12 @@ class file_reader {
   public:
     file_reader();
     ~file_reader();
-    void open(const char* path, int mode); // throws file_exception{0}
-    int32_t length();                      // throws file_exception{3}
+    // Logs "WARNING [file] cannot open file <path>" and throws file_exception{0}
+    // when the file cannot be opened.
+    void open(const char* path, int mode);
+    int32_t length();                               // throws file_exception{3}
     int32_t read(void* destination, int32_t count); // throws file_exception{1}
-    void close();
+    void close();                                   // harmless when nothing is open
 
     uint32_t handle;
 
@@ -52,7 +59,9 @@ class file_reader {
 } // namespace fs
 
 // True for the characters that may end a number: space, TAB, CR, LF, ',' and ')'.
-bool IsSeparator(int c);
+inline bool IsSeparator(int c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ')';
+}
 // Comparison codes 1 ==, 2 !=, 3 >, 4 <, 5 >=, 6 <=; any other code yields false.
 bool CompareInt(int code, int32_t first, int32_t second);
 bool CompareFloat(int code, float first, float second);
@@ -60,7 +69,8 @@ bool CompareFloat(int code, float first, float second);
 class CKVParse {
   public:
     // Reads the whole file through the archive file system. An unreadable file (or a
-    // path too long for filePath) leaves an object with a null buffer and size 0.
+    // path too long for filePath) leaves an object with a null buffer and size 0,
+    // after warnings; no file system exception leaves the constructor.
     explicit CKVParse(const char* path);
     ~CKVParse();
 
@@ -72,16 +82,23 @@ class CKVParse {
 #endif
         ;
 
-    // Lexical primitives over buffer, size, pos and line.
-    int GetChar();
-    int UngetChar();
-    int SkipLine();
-    int SkipBlockComment();
-    int SkipBlanks();
-    int ReadOperator();
+    // Lexical primitives over buffer, size, pos and line. Each keeps line equal to
+    // 1 plus the number of line feeds before pos.
+    int GetChar();          // the next byte (0..255), or -1 at the end
+    int UngetChar();        // steps back one byte; -1 when pos is 0
+    int SkipLine();         // 0 after a line feed, -1 at the end
+    int SkipBlockComment(); // after "/*": 0 after the closing "*/", -1 at the end
+    int SkipBlanks();       // blanks and comments: 0 on a non-blank byte, -1 at the end
+    int ReadOperator();     // comparison code 1..6, or 0
+    // A word of letters, digits and '_' into destination (limit bytes, NUL included):
+    // 0 when a byte ended it, -1 when the end of the text did, 1 (after "word limit
+    // exceeded") when it is longer than limit - 1; the cursor then stays on the byte
+    // that did not fit.
     int ReadWord(char* destination, int limit);
 
-    // Value readers: a new value owned by the caller, or null with *error non-zero.
+    // Value readers, entered on the value's first byte: a new value owned by the
+    // caller, or null with *error non-zero (1 after a report; -1 without one when a
+    // name ran into the end of the text).
     CKVPARSE_INT* ReadInt(int* error);
     CKVPARSE_FLOAT* ReadFloat(int* error);
     CKVPARSE_STRING* ReadString(int* error);
@@ -120,10 +137,105 @@ class CKVParse {
   private:
     CKVParse(const CKVParse&) = delete;
     CKVParse& operator=(const CKVParse&) = delete;
+
+    // The three include directives, entered with the character after their name.
+    void ParseInclude(int bracket, int* error, CKVPARSE_KEYWORD*& included,
+                      CKVPARSE_KEYWORD*& prototypes);
+    void ParseConditionalInclude(bool floats, int bracket, int* error, CKVPARSE_KEYWORD*& included,
+                                 CKVPARSE_KEYWORD*& prototypes);
+    // The constant named word (ASCII case ignored), newest first, or null.
+    const CKVPARSE_KEYWORD* FindConstant(const char* word) const;
 };
 
 // Parses a script file into a tree owned by the caller (delete its first node), or
-// null when the file cannot be read, holds no keyword call, or an error was reported.
-// Each callback may be null.
+// null when the file cannot be read, holds no keyword call, or an error was reported
+// (then after the reports and "Parser: cant parse file '<path>'"). Each callback may
+// be null.
 CKVPARSE_KEYWORD* ParseScriptFile(const char* path, KvIntVariable intVariable,
                                   KvFloatVariable floatVariable, KvStringVariable stringVariable);
+
+// ---- The hot lexical primitives, inline: the parser spends its time here. ----
+
+inline int CKVParse::GetChar() {
+    if (pos >= size)
+        return -1;
+    const unsigned char c = buffer[pos++];
+    if (c == '\n')
+        ++line;
+    return c;
+}
+
+inline int CKVParse::UngetChar() {
+    if (pos == 0)
+        return -1;
+    if (buffer[--pos] == '\n')
+        --line;
+    return 0;
+}
+
+inline int CKVParse::SkipLine() {
+    const void* found = memchr(buffer + pos, '\n', size - pos);
+    if (!found) {
+        pos = size;
+        return -1;
+    }
+    pos = static_cast<uint32_t>(static_cast<const unsigned char*>(found) - buffer) + 1;
+    ++line;
+    return 0;
+}
+
+inline int CKVParse::SkipBlockComment() {
+    // Any number of stars may stand before the closing slash: a star that is not
+    // followed by one is examined again as an ordinary byte.
+    while (pos < size) {
+        const unsigned char c = buffer[pos++];
+        if (c == '\n') {
+            ++line;
+        } else if (c == '*' && pos < size && buffer[pos] == '/') {
+            ++pos;
+            return 0;
+        }
+    }
+    return -1;
+}
+
+inline int CKVParse::SkipBlanks() {
+    while (pos < size) {
+        const unsigned char c = buffer[pos];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++pos;
+        } else if (c == '\n') {
+            ++pos;
+            ++line;
+        } else if (c == '/' && pos + 1 < size && buffer[pos + 1] == '/') {
+            pos += 2;
+            SkipLine();
+        } else if (c == '/' && pos + 1 < size && buffer[pos + 1] == '*') {
+            pos += 2;
+            if (SkipBlockComment() < 0)
+                break;
+        } else {
+            break; // a lone slash stays unread, like any other byte
+        }
+    }
+    return pos == size ? -1 : 0;
+}
+
+inline bool IsWordChar(int c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+inline int CKVParse::ReadWord(char* destination, int limit) {
+    // Word characters are never line feeds, so line does not change here.
+    while (pos < size && IsWordChar(buffer[pos])) {
+        if (limit <= 1) {
+            ReportError("word limit exceeded");
+            *destination = '\0';
+            return 1;
+        }
+        *destination++ = static_cast<char>(buffer[pos++]);
+        --limit;
+    }
+    *destination = '\0';
+    return pos < size ? 0 : -1;
+}

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <typeinfo>
 #include <vector>
 
 char* DupString(const char* s) {
@@ -16,7 +17,9 @@ char* DupString(const char* s) {
 CKVPARSE_PARAM::CKVPARSE_PARAM(int type, const char* name)
     : next(nullptr), type(type), name(DupString(name)) {}
 
-CKVPARSE_PARAM::~CKVPARSE_PARAM() { delete[] name; }
+CKVPARSE_PARAM::~CKVPARSE_PARAM() {
+    delete[] name;
+}
 
 CKVPARSE_INT::CKVPARSE_INT(int32_t value, const char* name)
     : CKVPARSE_PARAM(KV_INT, name), value(value) {}
@@ -43,7 +46,13 @@ CKVPARSE_STRING::CKVPARSE_STRING(const char* value, const char* name)
 
 CKVPARSE_STRING::CKVPARSE_STRING(const CKVPARSE_STRING& source)
     : CKVPARSE_PARAM(KV_STRING, source.name), value(DupString(source.value)) {
-    next = CopyValueChain(source.next);
+    // The destructor does not run for a constructor that throws: value would leak.
+    try {
+        next = CopyValueChain(source.next);
+    } catch (...) {
+        delete[] value;
+        throw;
+    }
 }
 
 CKVPARSE_STRING::~CKVPARSE_STRING() {
@@ -69,15 +78,19 @@ static void DeleteParamChain(CKVPARSE_PARAM* p) {
     }
 }
 
-// One element without its successors.
+// One element without its successors. A prototype slot (a plain CKVPARSE_PARAM)
+// carries no value to read, so it is copied as a slot.
 static CKVPARSE_PARAM* CopyOneValue(const CKVPARSE_PARAM* source) {
+    if (typeid(*source) == typeid(CKVPARSE_PARAM))
+        return new CKVPARSE_PARAM(source->type, source->name);
     switch (source->type) {
     case KV_INT:
         return new CKVPARSE_INT(static_cast<const CKVPARSE_INT*>(source)->value, source->name);
     case KV_FLOAT:
         return new CKVPARSE_FLOAT(static_cast<const CKVPARSE_FLOAT*>(source)->value, source->name);
     default:
-        return new CKVPARSE_STRING(static_cast<const CKVPARSE_STRING*>(source)->value, source->name);
+        return new CKVPARSE_STRING(static_cast<const CKVPARSE_STRING*>(source)->value,
+                                   source->name);
     }
 }
 
@@ -179,9 +192,9 @@ const char* CKVPARSE_KEYWORD::GetFirstString() const {
 
 // Little-endian 32-bit word, whatever the machine.
 static size_t WriteWord(FILE* file, uint32_t word) {
-    unsigned char bytes[4] = {static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
-                              static_cast<unsigned char>(word >> 16),
-                              static_cast<unsigned char>(word >> 24)};
+    unsigned char bytes[4] = {
+        static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
     return fwrite(bytes, 4, 1, file);
 }
 

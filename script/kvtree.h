@@ -65,7 +65,8 @@ class CKVPARSE_STRING : public CKVPARSE_PARAM {
 // returns the head, or the element when head is null.
 CKVPARSE_PARAM* AppendParam(CKVPARSE_PARAM* head, CKVPARSE_PARAM* element);
 
-// A copy of one value and of every value after it; null for null. Dispatches on type.
+// A copy of one value and of every value after it; null for null. Dispatches on
+// type; prototype slots stay slots.
 CKVPARSE_PARAM* CopyValueChain(const CKVPARSE_PARAM* source);
 
 class CKVPARSE_KEYWORD {

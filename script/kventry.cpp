@@ -1,0 +1,40 @@
+// The parse entry: one file into one tree.
+#include "kvinternal.h"
+#include "kvparse.h"
+
+#include "log.h"
+
+// The prototypes of the whole parse live here and end with it; the constants end
+// with the parser object.
+CKVPARSE_KEYWORD* CKVParse::ParseRoot(int* error) {
+    *error = 0;
+    pos = 0;
+    line = 1;
+    CKVPARSE_KEYWORD* prototypes = nullptr;
+    CKVPARSE_KEYWORD* chain;
+    try {
+        chain = ParseBlock(prototypes, error, 0);
+    } catch (...) {
+        DestroyNodesUntil(prototypes, nullptr);
+        throw;
+    }
+    DestroyNodesUntil(prototypes, nullptr);
+    return chain;
+}
+
+CKVPARSE_KEYWORD* ParseScriptFile(const char* path, KvIntVariable intVariable,
+                                  KvFloatVariable floatVariable, KvStringVariable stringVariable) {
+    CKVParse parser(path);
+    parser.intVariable = intVariable;
+    parser.floatVariable = floatVariable;
+    parser.stringVariable = stringVariable;
+    int error = 0;
+    CKVPARSE_KEYWORD* chain = parser.ParseRoot(&error);
+    if (chain && error == 0 && parser.buffer)
+        return chain;
+    // A partial tree is never handed out.
+    if (error != 0)
+        LogWrite("Parser: cant parse file '%s'\n", path ? path : "");
+    delete chain;
+    return nullptr;
+}

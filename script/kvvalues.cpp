@@ -1,0 +1,256 @@
+// The value readers: integer, float and string values in their three forms,
+//   value -> literal | '%' name | constant-name
+// Each reader is entered on the value's first byte and returns a new value object
+// owned by the caller, or null with the error flag non-zero.
+#include "kvinternal.h"
+#include "kvparse.h"
+
+static bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+
+static bool SameNameIgnoringCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (LowerAscii(*a) != LowerAscii(*b))
+            return false;
+        if (*a == '\0')
+            return true;
+    }
+}
+
+const CKVPARSE_KEYWORD* CKVParse::FindConstant(const char* word) const {
+    for (const CKVPARSE_KEYWORD* node = constants; node; node = node->next) {
+        if (SameNameIgnoringCase(node->name, word))
+            return node;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// Reads the name after '%' or of a constant into word; false (with the flag set to
+// ReadWord's result) when it cannot be read.
+bool ReadName(CKVParse* parser, char* word, int* error) {
+    *error = parser->ReadWord(word, kKvWordSize);
+    return *error == 0;
+}
+
+// The constant named word whose value has the given type, or null after a report.
+const CKVPARSE_PARAM* ConstantValue(CKVParse* parser, const CKVPARSE_KEYWORD* constant,
+                                    const char* word, int type, const char* typeName, int* error) {
+    if (!constant) {
+        parser->ReportError("unknown const name '%s'", word);
+        *error = 1;
+        return nullptr;
+    }
+    if (!constant->params || constant->params->type != type) {
+        parser->ReportError("'%s' const type != '%s'", word, typeName);
+        *error = 1;
+        return nullptr;
+    }
+    return constant->params;
+}
+
+bool CallbackMissing(CKVParse* parser, bool missing, const char* name, int* error) {
+    if (!missing)
+        return false;
+    parser->ReportError("variable callback not specified: unable to read '%s' variable!\n", name);
+    *error = 1;
+    return true;
+}
+
+} // namespace
+
+CKVPARSE_INT* CKVParse::ReadInt(int* error) {
+    char word[kKvWordSize];
+    int c = GetChar();
+    if (c == '%') {
+        if (!ReadName(this, word, error) || CallbackMissing(this, !intVariable, word, error))
+            return nullptr;
+        int32_t value = 0;
+        if (!intVariable(&value, word)) {
+            ReportError("int variable '%s' not found!\n", word);
+            *error = 1;
+            return nullptr;
+        }
+        return new CKVPARSE_INT(value, word);
+    }
+    bool negative = false;
+    if (c == '-') {
+        negative = true;
+        SkipBlanks();
+    } else if (IsDigit(c)) {
+        UngetChar();
+    } else {
+        // Also at the end of the text: the step back lands on the last byte.
+        UngetChar();
+        if (!ReadName(this, word, error))
+            return nullptr;
+        const CKVPARSE_PARAM* constant =
+            ConstantValue(this, FindConstant(word), word, KV_INT, "int", error);
+        if (!constant)
+            return nullptr;
+        return new CKVPARSE_INT(static_cast<const CKVPARSE_INT*>(constant)->value, nullptr);
+    }
+
+    // Decimal digits, wrapping modulo 2^32 without signed overflow.
+    uint32_t value = 0;
+    bool anyDigit = false;
+    c = GetChar();
+    while (IsDigit(c)) {
+        value = value * 10u + static_cast<uint32_t>(c - '0');
+        anyDigit = true;
+        c = GetChar();
+    }
+    if (!anyDigit) {
+        ReportError("expected number");
+        *error = 1;
+        return nullptr;
+    }
+    if (!IsSeparator(c)) {
+        ReportError("invalid termination of integer");
+        *error = 1;
+        return nullptr;
+    }
+    UngetChar();
+    if (negative)
+        value = 0u - value;
+    return new CKVPARSE_INT(static_cast<int32_t>(value), nullptr);
+}
+
+CKVPARSE_FLOAT* CKVParse::ReadFloat(int* error) {
+    char word[kKvWordSize];
+    int c = GetChar();
+    if (c == '%') {
+        if (!ReadName(this, word, error) || CallbackMissing(this, !floatVariable, word, error))
+            return nullptr;
+        float value = 0.0f;
+        if (!floatVariable(&value, word)) {
+            ReportError("float variable '%s' not found!\n", word);
+            *error = 1;
+            return nullptr;
+        }
+        return new CKVPARSE_FLOAT(value, word);
+    }
+    bool negative = false;
+    if (c == '-') {
+        negative = true;
+        SkipBlanks();
+    } else if (IsDigit(c)) {
+        UngetChar();
+    } else {
+        UngetChar();
+        if (!ReadName(this, word, error))
+            return nullptr;
+        const CKVPARSE_PARAM* constant =
+            ConstantValue(this, FindConstant(word), word, KV_FLOAT, "float", error);
+        if (!constant)
+            return nullptr;
+        return new CKVPARSE_FLOAT(static_cast<const CKVPARSE_FLOAT*>(constant)->value, nullptr);
+    }
+
+    // Digits, optionally a point and more digits, all in double precision: the
+    // digits make one integer and every digit after the point scales it by 0.1.
+    double accumulated = 0.0;
+    double scale = 1.0;
+    bool anyDigit = false;
+    c = GetChar();
+    while (IsDigit(c)) {
+        accumulated = accumulated * 10.0 + (c - '0');
+        anyDigit = true;
+        c = GetChar();
+    }
+    if (!anyDigit) {
+        ReportError("expected number");
+        *error = 1;
+        return nullptr;
+    }
+    if (c == '.') {
+        c = GetChar();
+        while (IsDigit(c)) {
+            accumulated = accumulated * 10.0 + (c - '0');
+            scale = scale * 0.1;
+            c = GetChar();
+        }
+    }
+    if (!IsSeparator(c)) {
+        ReportError("invalid termination of float");
+        *error = 1;
+        return nullptr;
+    }
+    UngetChar();
+    double result = accumulated * scale;
+    if (negative)
+        result = -result;
+    return new CKVPARSE_FLOAT(static_cast<float>(result), nullptr);
+}
+
+CKVPARSE_STRING* CKVParse::ReadString(int* error) {
+    char word[kKvWordSize];
+    int c = GetChar();
+    if (c == '%') {
+        if (!ReadName(this, word, error) || CallbackMissing(this, !stringVariable, word, error))
+            return nullptr;
+        // The callback may store up to 255 characters; a missing NUL is supplied.
+        char value[kKvStringVariableSize];
+        value[0] = '\0';
+        if (!stringVariable(value, word)) {
+            ReportError("string variable '%s' not found!\n", word);
+            *error = 1;
+            return nullptr;
+        }
+        value[kKvStringVariableSize - 1] = '\0';
+        return new CKVPARSE_STRING(value, word);
+    }
+    if (c != '"') {
+        UngetChar();
+        if (!ReadName(this, word, error))
+            return nullptr;
+        const CKVPARSE_PARAM* constant =
+            ConstantValue(this, FindConstant(word), word, KV_STRING, "string", error);
+        if (!constant)
+            return nullptr;
+        return new CKVPARSE_STRING(static_cast<const CKVPARSE_STRING*>(constant)->value, nullptr);
+    }
+
+    // The literal is assembled in scratch; every byte stored stands for at least one
+    // byte read after the opening quote, so it always fits with its NUL.
+    uint32_t out = 0;
+    for (;;) {
+        c = GetChar();
+        if (c == -1)
+            break;
+        if (c == '"') {
+            scratch[out] = '\0';
+            return new CKVPARSE_STRING(reinterpret_cast<const char*>(scratch), nullptr);
+        }
+        if (c != '\\') {
+            scratch[out++] = static_cast<unsigned char>(c);
+            continue;
+        }
+        const int escaped = GetChar();
+        if (escaped == -1)
+            break;
+        if (escaped == 'n') {
+            scratch[out++] = '\r';
+            scratch[out++] = '\n';
+        } else if (escaped == 't') {
+            scratch[out++] = '\t';
+        } else if (escaped == '\r' || escaped == '\n') {
+            // A line continuation: a CR LF or LF CR pair goes whole, a lone break
+            // alone (the byte after it is read again as usual).
+            const int pair = escaped == '\r' ? '\n' : '\r';
+            const int following = GetChar();
+            if (following == -1)
+                break;
+            if (following != pair)
+                UngetChar();
+        } else {
+            scratch[out++] = static_cast<unsigned char>(escaped);
+        }
+    }
+    scratch[out] = '\0';
+    ReportError("expected ending \"");
+    *error = 1;
+    return nullptr;
+}
