@@ -142,7 +142,9 @@ void PrintLine(const std::string& json) {
     fflush(stdout);
 }
 
-void PrintEvent(const char* event) { PrintLine(std::string("{\"event\":\"") + event + "\"}"); }
+void PrintEvent(const char* event) {
+    PrintLine(std::string("{\"event\":\"") + event + "\"}");
+}
 
 void PrintCode(const char* event, DWORD code) {
     PrintLine(std::string("{\"event\":\"") + event +
@@ -381,7 +383,8 @@ std::string ExportName(HANDLE process, DWORD base) {
         nt.OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT) {
         return "";
     }
-    const DWORD exportRva = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
+    const DWORD exportRva =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
     IMAGE_EXPORT_DIRECTORY exports;
     if (exportRva == 0 || !ReadMemory(process, base + exportRva, &exports, sizeof exports)) {
         return "";
@@ -493,7 +496,10 @@ class DebugSession {
         const DWORD address =
             static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress));
         if (record.ExceptionCode == EXCEPTION_BREAKPOINT) {
-            if (breakpoint_ != 0 && address == breakpoint_ && AnswerMessageBox(event.dwThreadId)) {
+            // Some systems report the int3 itself, others the byte after it.
+            const bool ours =
+                breakpoint_ != 0 && (address == breakpoint_ || address == breakpoint_ + 1);
+            if (ours && AnswerMessageBox(event.dwThreadId)) {
                 return DBG_CONTINUE;
             }
             if (!loaderBreakpointSeen_) {
@@ -529,8 +535,7 @@ class DebugSession {
         const char* ownerName = "other";
         if (owner == 0) {
             ownerName = "none";
-        } else if (owner ==
-                   static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(GetDesktopWindow()))) {
+        } else if (owner == static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(GetDesktopWindow()))) {
             ownerName = "desktop";
         }
         std::string line = std::string("{\"event\":\"box\",\"owner\":\"") + ownerName +
@@ -589,10 +594,9 @@ int RunDebuggee(const Options& options) {
     BOOL started;
     {
         ScopedEnvironment environment(options.env);
-        started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                                 DEBUG_ONLY_THIS_PROCESS, nullptr,
-                                 options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup,
-                                 &info);
+        started = CreateProcessA(
+            program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+            nullptr, options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &info);
     }
     if (!started) {
         PrintError("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");

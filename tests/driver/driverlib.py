@@ -71,7 +71,11 @@ class Transcript:
         return self._code("first-exit")
 
     def __repr__(self):
-        return "\n".join(json.dumps(e) for e in self.events) + f"\n(driver rc {self.returncode})"
+        lines = [json.dumps(e) for e in self.events]
+        lines.append(f"(driver rc {self.returncode})")
+        if self.stderr.strip():
+            lines.append("stderr: " + self.stderr.strip()[-2000:])
+        return "\n".join(lines)
 
 
 def as_bytes(text):

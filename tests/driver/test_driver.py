@@ -24,43 +24,43 @@ class BoxesAndTexts(unittest.TestCase):
     def setUpClass(cls):
         cls.folder, program = target_folder("boxes")
         cls.tail = b'boxes "quoted arg"\ttab'
-        cls.run = driverlib.run(program, cwd=cls.folder, tail=cls.tail,
+        cls.transcript = driverlib.run(program, cwd=cls.folder, tail=cls.tail,
                                 env={"DRIVER_TEST_VAR": "from the driver"})
         cls.program = program
 
     def test_exit_code_minus_one_is_reported_in_full(self):
-        self.assertEqual(self.run.exit_code(), -1, self.run)
-        self.assertEqual(self.run.returncode, 0, self.run)
+        self.assertEqual(self.transcript.exit_code(), -1, self.transcript)
+        self.assertEqual(self.transcript.returncode, 0, self.transcript)
 
     def test_boxes_are_reported_with_owner_and_answered_ok(self):
-        self.assertEqual(self.run.boxes(), [
+        self.assertEqual(self.transcript.boxes(), [
             {"event": "box", "owner": "none", "text": "no owner text", "caption": "caption one",
              "style": 0x10},
             {"event": "box", "owner": "desktop", "text": "desktop text",
              "caption": "caption two", "style": 0x30},
             {"event": "box", "owner": "other", "text": "other text", "caption": "caption three",
              "style": 0x1},
-        ], self.run)
-        self.assertIn("answers 1 1 1\n", self.run.debug_texts(), self.run)
+        ], self.transcript)
+        self.assertIn("answers 1 1 1\n", self.transcript.debug_texts(), self.transcript)
 
     def test_command_line_is_the_quoted_program_and_the_raw_tail(self):
-        texts = self.run.debug_texts()
+        texts = self.transcript.debug_texts()
         line = b'"' + driverlib.win_path(self.program).encode() + b'" ' + self.tail
         self.assertIn(b"command line [" + line + b"]\n", [driverlib.as_bytes(t) for t in texts])
         self.assertIn(b"tail [" + self.tail + b"]\n", [driverlib.as_bytes(t) for t in texts])
 
     def test_working_folder_and_environment_reach_the_debuggee(self):
-        texts = self.run.debug_texts()
+        texts = self.transcript.debug_texts()
         self.assertIn(f"cwd [{driverlib.win_path(self.folder)}]\n", texts)
         self.assertIn("var [from the driver]\n", texts)
 
     def test_texts_are_escaped_and_keep_their_bytes(self):
         self.assertIn(b'quote" backslash\\ tab\t cr\r ctl\x01 high\x80\xff end',
-                      [driverlib.as_bytes(t) for t in self.run.debug_texts()])
+                      [driverlib.as_bytes(t) for t in self.transcript.debug_texts()])
 
     def test_events_come_in_program_order(self):
-        kinds = [e["event"] for e in self.run.events]
-        self.assertEqual(kinds[-1], "exit")
+        kinds = [e["event"] for e in self.transcript.events]
+        self.assertEqual(kinds[-1:], ["exit"], self.transcript)
         self.assertLess(kinds.index("debug"), kinds.index("box"))
 
 

@@ -95,8 +95,17 @@ class GameFolder:
 
     def run_beside(self, first, tail="", env=None, cwd=None):
         """Runs this host while FIRST's host is held running (waitfile=RELEASE)."""
-        return self.run(tail, env=env, cwd=cwd, hold=RELEASE, first=first.exe,
+        return self.transcript(tail, env=env, cwd=cwd, hold=RELEASE, first=first.exe,
                         first_env={"TARVEX_FS_LOG": "fs.log"})
+
+
+def wine_prefix():
+    """The prefix the build's wine-run.sh uses (its WINEPREFIX line)."""
+    with open(driverlib.WINE) as script:
+        for line in script:
+            if line.startswith("export WINEPREFIX="):
+                return line.split("=", 1)[1].strip().strip('"')
+    raise AssertionError(f"no WINEPREFIX in {driverlib.WINE}")
 
 
 def configuration(name=None, classes=None, packed=None):
@@ -119,11 +128,11 @@ class NormalRun(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.game = GameFolder("normal-run")
-        cls.run = cls.game.run("quit=3@5")
+        cls.transcript = cls.game.run("quit=3@5")
 
     def test_exit_code_is_the_quit_message_wparam(self):
-        self.assertEqual(self.run.exit_code(), 3, self.run)
-        self.assertEqual(self.run.boxes(), [], self.run)
+        self.assertEqual(self.transcript.exit_code(), 3, self.transcript)
+        self.assertEqual(self.transcript.boxes(), [], self.transcript)
 
     def test_engine_is_driven_in_start_up_and_shut_down_order(self):
         calls = self.game.engine_calls()
@@ -161,7 +170,7 @@ class NormalRun(unittest.TestCase):
 
     def test_nothing_is_logged_and_no_diagnostic_tool_runs(self):
         self.assertIsNone(self.game.read("crash.log"))
-        self.assertFalse([t for t in self.run.debug_texts() if "DXdiag" in t], self.run)
+        self.assertFalse([t for t in self.transcript.debug_texts() if "DXdiag" in t], self.transcript)
 
 
 class InitFailure(unittest.TestCase):
@@ -278,7 +287,16 @@ class SingleInstance(unittest.TestCase):
         with open(os.path.join(start, "data", "Running.scr"), "wb") as out:
             out.write(b"Start folder\nfrom the start folder\n")
         run = game.run_beside(first, cwd=start)
-        self.assert_refused(game, run)
+        self.assertEqual(run.exit_code(), 0, run)
+        self.assertEqual(run.first_exit_code(), 0, run)
+        # Refused while the start folder is still the working folder: the engine's
+        # one call was logged there, and nothing reached the game folder.
+        engine_log = os.path.join(start, "engine.log")
+        with open(engine_log, "rb") as source:
+            calls = [json.loads(line) for line in source.read().splitlines() if line]
+        self.assertEqual([c.get("call") for c in calls if "call" in c], ["GetEngineDllVersion"])
+        self.assertIsNone(game.read("engine.log"))
+        self.assertEqual(game.fs_calls(), [])
         self.assertEqual([(b["caption"], b["text"]) for b in run.boxes()],
                          [("Start folder", "from the start folder")], run)
 
@@ -413,7 +431,7 @@ class Configuration(unittest.TestCase):
         self.assertEqual(lines[report[0] + 1], "Undeclared(1)", lines)
         self.assertIn("Parser: cant parse file 'game.ini'", lines)
         # What is logged also reaches the debugger.
-        self.assertIn("Parser: cant parse file 'game.ini'\n", "".join(run.debug_texts()))
+        self.assertIn("Parser: cant parse file 'game.ini'", "".join(run.debug_texts()))
 
     def test_an_error_in_an_included_file_names_that_file(self):
         game = GameFolder("config-include-error")
@@ -483,9 +501,23 @@ class PrelaunchTools(unittest.TestCase):
                                  [], run)
 
     def test_diagnostic_tool_not_on_the_search_path(self):
+        # The search path holds only an empty folder. Wine's process start also looks
+        # in its own system folder, beyond the search path, and the prefix ships a
+        # dxdiag.exe there: it is moved aside for this one run.
+        system32 = os.path.join(wine_prefix(), "drive_c", "windows", "system32")
+        self.assertTrue(os.path.isdir(system32), "the Wine prefix is not made yet")
         game = GameFolder("dxdiag-missing", dxdiag_report=False)
         empty = driverlib.fresh_folder(os.path.join("itest", "dxdiag-missing-path"))
-        run = game.run(env={"PATH": driverlib.win_path(empty)})
+        shipped = os.path.join(system32, "dxdiag.exe")
+        hidden = shipped + ".hidden-by-test"
+        moved = os.path.exists(shipped)
+        if moved:
+            os.rename(shipped, hidden)
+        try:
+            run = game.run(env={"PATH": driverlib.win_path(empty)})
+        finally:
+            if moved:
+                os.rename(hidden, shipped)
         self.assertEqual(run.exit_code(), 0, run)
         texts = [t for t in run.debug_texts() if t.startswith(("Trying", "..."))]
         self.assertEqual(texts, ["Trying to run DXdiag.exe ... \n",
