@@ -52,7 +52,7 @@ cmake --build --preset win32 -j "$jobs"
 # Wine runs the 32-bit Windows programs only where the kernel can execute 32-bit
 # Linux code; some virtual machines cannot, and then the win32 target is built but
 # its tests are not run.
-if timeout 300 build/win32/wine-run.sh build/win32/bin/log_format_test.exe >build/win32/wine-probe.log 2>&1; then
+if timeout 120 build/win32/wine-run.sh build/win32/bin/log_format_test.exe >build/win32/wine-probe.log 2>&1; then
     run_ctest win32 || status=1
 else
     echo "Wine cannot start 32-bit programs on this machine (see build/win32/wine-probe.log):"
