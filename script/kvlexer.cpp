@@ -147,7 +147,9 @@ int CKVParse::ReadOperator() {
     }
 }
 
-bool CompareInt(int code, int32_t first, int32_t second) {
+// One comparison for both operand types. IEEE rules apply to floats: with a NaN
+// operand only "!=" holds.
+template <typename T> static bool CompareValues(int code, T first, T second) {
     switch (code) {
     case 1:
         return first == second;
@@ -166,24 +168,12 @@ bool CompareInt(int code, int32_t first, int32_t second) {
     }
 }
 
-// IEEE rules: with a NaN operand only "!=" holds.
+bool CompareInt(int code, int32_t first, int32_t second) {
+    return CompareValues(code, first, second);
+}
+
 bool CompareFloat(int code, float first, float second) {
-    switch (code) {
-    case 1:
-        return first == second;
-    case 2:
-        return first != second;
-    case 3:
-        return first > second;
-    case 4:
-        return first < second;
-    case 5:
-        return first >= second;
-    case 6:
-        return first <= second;
-    default:
-        return false;
-    }
+    return CompareValues(code, first, second);
 }
 
 // ---- Error reports ----
