@@ -67,7 +67,7 @@ void CKVParse::ParseConstDef(int* error) {
     if (!value)
         return; // the reader has set the flag and, as a rule, reported why
     // Only the value is kept, not the name of a variable it was read from.
-    delete[] value->name;
+    KvReleaseString(value->name);
     value->name = nullptr;
     node->params = value;
     SkipBlanks();

@@ -199,43 +199,69 @@ inline int CKVParse::SkipBlockComment() {
     return -1;
 }
 
+// The scanning loops below work on local copies of the cursor: a store through a
+// character pointer may alias any member, which would make the compiler reload
+// the members byte by byte.
+
 inline int CKVParse::SkipBlanks() {
-    while (pos < size) {
-        const unsigned char c = buffer[pos];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++pos;
-        } else if (c == '\n') {
-            ++pos;
-            ++line;
-        } else if (c == '/' && pos + 1 < size && buffer[pos + 1] == '/') {
-            pos += 2;
-            SkipLine();
-        } else if (c == '/' && pos + 1 < size && buffer[pos + 1] == '*') {
-            pos += 2;
-            if (SkipBlockComment() < 0)
+    const unsigned char* const text = buffer;
+    const uint32_t end = size;
+    uint32_t at = pos;
+    for (;;) {
+        while (at < end) {
+            const unsigned char c = text[at];
+            if (c == ' ' || c == '\t' || c == '\r') {
+                ++at;
+            } else if (c == '\n') {
+                ++at;
+                ++line;
+            } else {
                 break;
-        } else {
-            break; // a lone slash stays unread, like any other byte
+            }
         }
+        // A lone slash stays unread, like any other byte.
+        if (at + 1 >= end || text[at] != '/' || (text[at + 1] != '/' && text[at + 1] != '*'))
+            break;
+        pos = at + 2;
+        if (text[at + 1] == '/')
+            SkipLine();
+        else if (SkipBlockComment() < 0)
+            return -1;
+        at = pos;
     }
-    return pos == size ? -1 : 0;
+    pos = at;
+    return at == end ? -1 : 0;
 }
 
-inline bool IsWordChar(int c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+// Letters, digits and '_': the bytes of names, as a table for the scanning loop.
+struct KvWordByteTable {
+    bool byte[256];
+    constexpr KvWordByteTable() : byte() {
+        for (int c = 0; c < 256; ++c)
+            byte[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '_';
+    }
+};
+inline constexpr KvWordByteTable kKvWordBytes;
 
 inline int CKVParse::ReadWord(char* destination, int limit) {
     // Word characters are never line feeds, so line does not change here.
-    while (pos < size && IsWordChar(buffer[pos])) {
-        if (limit <= 1) {
+    const unsigned char* const text = buffer;
+    const uint32_t end = size;
+    const uint32_t start = pos;
+    const uint32_t room = limit > 1 ? static_cast<uint32_t>(limit - 1) : 0;
+    uint32_t at = start;
+    while (at < end && kKvWordBytes.byte[text[at]]) {
+        if (at - start == room) {
+            pos = at;
+            destination[room] = '\0';
             ReportError("word limit exceeded");
-            *destination = '\0';
             return 1;
         }
-        *destination++ = static_cast<char>(buffer[pos++]);
-        --limit;
+        destination[at - start] = static_cast<char>(text[at]);
+        ++at;
     }
-    *destination = '\0';
-    return pos < size ? 0 : -1;
+    destination[at - start] = '\0';
+    pos = at;
+    return at < end ? 0 : -1;
 }

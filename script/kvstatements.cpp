@@ -107,7 +107,8 @@ CKVPARSE_KEYWORD* CKVParse::ParseCall(CKVPARSE_KEYWORD* prototypes, int* error) 
     }
     LowerCaseName(node->name);
     const CKVPARSE_KEYWORD* prototype = prototypes;
-    while (prototype && strcmp(prototype->name, node->name) != 0)
+    while (prototype &&
+           (prototype->name[0] != node->name[0] || strcmp(prototype->name, node->name) != 0))
         prototype = prototype->next;
     if (!prototype) {
         ReportError("unknown keyword %s", node->name);

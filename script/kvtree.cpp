@@ -9,7 +9,7 @@ char* DupString(const char* s) {
     if (!s)
         return nullptr;
     size_t length = strlen(s);
-    char* copy = new char[length + 1];
+    char* copy = KvAllocateString(length);
     memcpy(copy, s, length + 1);
     return copy;
 }
@@ -18,7 +18,7 @@ CKVPARSE_PARAM::CKVPARSE_PARAM(int type, const char* name)
     : next(nullptr), type(type), name(DupString(name)) {}
 
 CKVPARSE_PARAM::~CKVPARSE_PARAM() {
-    delete[] name;
+    KvReleaseString(name);
 }
 
 CKVPARSE_INT::CKVPARSE_INT(int32_t value, const char* name)
@@ -50,13 +50,13 @@ CKVPARSE_STRING::CKVPARSE_STRING(const CKVPARSE_STRING& source)
     try {
         next = CopyValueChain(source.next);
     } catch (...) {
-        delete[] value;
+        KvReleaseString(value);
         throw;
     }
 }
 
 CKVPARSE_STRING::~CKVPARSE_STRING() {
-    delete[] value;
+    KvReleaseString(value);
     value = nullptr;
 }
 

@@ -5,8 +5,11 @@
 // Ownership: a node owns its parameter chain, its child chain and every sibling
 // after it. Deleting the first node of a chain deletes the whole chain; a
 // parameter does not own its successor (the node releases them one by one).
-// Every owned string is a DupString copy, released with delete[].
+// Every owned string is a DupString copy, released with KvReleaseString. Nodes,
+// values and strings come from the parser's block pool (kvpool.h).
 #pragma once
+
+#include "kvpool.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -17,7 +20,7 @@ enum { KV_INT = 0, KV_FLOAT = 1, KV_STRING = 2 };
 // Longest keyword, constant or variable name, without its NUL.
 const int kKvNameLength = 39;
 
-// A heap copy of s made with new[], or null for null.
+// A copy of s from the block pool (release it with KvReleaseString), or null for null.
 char* DupString(const char* s);
 
 // A plain CKVPARSE_PARAM is a prototype slot: a type code and no value.
@@ -25,6 +28,10 @@ class CKVPARSE_PARAM {
   public:
     CKVPARSE_PARAM(int type, const char* name);
     virtual ~CKVPARSE_PARAM();
+
+    // The virtual destructor passes the size of the object's own class.
+    static void* operator new(size_t size) { return KvAllocate(size); }
+    static void operator delete(void* block, size_t size) { KvRelease(block, size); }
 
     CKVPARSE_PARAM* next; // not owned
     int type;             // KV_INT, KV_FLOAT or KV_STRING
@@ -83,6 +90,9 @@ class CKVPARSE_KEYWORD {
     // Deletes the parameters, the nested block and the following siblings. Works
     // with a loop, not recursion, so chains and nesting of any length are safe.
     virtual ~CKVPARSE_KEYWORD();
+
+    static void* operator new(size_t size) { return KvAllocate(size); }
+    static void operator delete(void* block, size_t size) { KvRelease(block, size); }
 
     // The first parameter's text when it is a string, else null.
     const char* GetFirstString() const;

@@ -217,6 +217,15 @@ CKVPARSE_STRING* CKVParse::ReadString(int* error) {
     // byte read after the opening quote, so it always fits with its NUL.
     uint32_t out = 0;
     for (;;) {
+        // A run of plain bytes first, without GetChar's checks for each; local copies
+        // of the cursor, since a store into scratch may alias any member.
+        const unsigned char* const text = buffer;
+        unsigned char* const into = scratch;
+        const uint32_t end = size;
+        uint32_t at = pos;
+        while (at < end && text[at] != '"' && text[at] != '\\' && text[at] != '\n')
+            into[out++] = text[at++];
+        pos = at;
         c = GetChar();
         if (c == -1)
             break;

@@ -23,12 +23,12 @@ TEST(DupString, CopiesIntoANewArray) {
     ASSERT_NE(emptyCopy, nullptr);
     EXPECT_NE(emptyCopy, empty);
     EXPECT_STREQ(emptyCopy, "");
-    delete[] emptyCopy;
+    KvReleaseString(emptyCopy);
     const char text[] = "speed";
     char* copy = DupString(text);
     EXPECT_NE(copy, text);
     EXPECT_STREQ(copy, "speed");
-    delete[] copy;
+    KvReleaseString(copy);
 }
 
 TEST(Values, OwnCopiesOfTheirStrings) {
