@@ -95,13 +95,13 @@ CKVPARSE_INT* CKVParse::ReadInt(int* error) {
 
     // Decimal digits, wrapping modulo 2^32 without signed overflow.
     uint32_t value = 0;
-    bool anyDigit = false;
-    c = GetChar();
-    while (IsDigit(c)) {
-        value = value * 10u + static_cast<uint32_t>(c - '0');
-        anyDigit = true;
-        c = GetChar();
-    }
+    const uint32_t start = pos;
+    uint32_t at = start;
+    while (at < size && IsDigit(buffer[at]))
+        value = value * 10u + static_cast<uint32_t>(buffer[at++] - '0');
+    const bool anyDigit = at != start;
+    pos = at;
+    c = GetChar(); // the byte after the digits
     if (!anyDigit) {
         ReportError("expected number");
         *error = 1;
@@ -153,25 +153,25 @@ CKVPARSE_FLOAT* CKVParse::ReadFloat(int* error) {
     // digits make one integer and every digit after the point scales it by 0.1.
     double accumulated = 0.0;
     double scale = 1.0;
-    bool anyDigit = false;
-    c = GetChar();
-    while (IsDigit(c)) {
-        accumulated = accumulated * 10.0 + (c - '0');
-        anyDigit = true;
-        c = GetChar();
-    }
+    const uint32_t start = pos;
+    uint32_t at = start;
+    while (at < size && IsDigit(buffer[at]))
+        accumulated = accumulated * 10.0 + (buffer[at++] - '0');
+    const bool anyDigit = at != start;
+    pos = at;
+    c = GetChar(); // the byte after the digits
     if (!anyDigit) {
         ReportError("expected number");
         *error = 1;
         return nullptr;
     }
     if (c == '.') {
-        c = GetChar();
-        while (IsDigit(c)) {
-            accumulated = accumulated * 10.0 + (c - '0');
+        for (at = pos; at < size && IsDigit(buffer[at]); ++at) {
+            accumulated = accumulated * 10.0 + (buffer[at] - '0');
             scale = scale * 0.1;
-            c = GetChar();
         }
+        pos = at;
+        c = GetChar();
     }
     if (!IsSeparator(c)) {
         ReportError("invalid termination of float");
