@@ -183,15 +183,17 @@ bool CompareFloat(int code, float first, float second) {
 static char messageBuffer[kKvMessageSize];
 
 // Writes text as it stands (a '%' stays a '%') in pieces that the log's own
-// 2048-byte buffer takes whole, so nothing of the message buffer is cut. A piece
-// never ends just before an LF, so each LF keeps its CR LF conversion.
+// 2048-byte buffer takes whole, so nothing of the message buffer is cut. The log
+// stores an LF that begins a text bare, so a piece that begins with an LF (not
+// after a CR) has its CR written first, as the whole text would have had it.
 static void LogPlainText(const char* text) {
     const size_t kPiece = 1000; // at most 2000 bytes once every LF has become CR LF
+    const char* const start = text;
     size_t length = strlen(text);
     while (length > 0) {
-        size_t piece = length < kPiece ? length : kPiece;
-        if (piece < length && text[piece] == '\n' && text[piece - 1] != '\r')
-            --piece;
+        const size_t piece = length < kPiece ? length : kPiece;
+        if (text != start && text[0] == '\n' && text[-1] != '\r')
+            LogWrite("\r");
         LogWrite("%.*s", static_cast<int>(piece), text);
         text += piece;
         length -= piece;

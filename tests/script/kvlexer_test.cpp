@@ -268,6 +268,19 @@ TEST(ReportError, StoredBytes) {
                              ": in file 'raw.ini' in line 2\r\npos(1 2)\n\r\n");
 }
 
+// A long message reaches the log in pieces; line feeds at a piece's start, alone
+// or in a run, still get their CR.
+TEST(ReportError, LongMessageKeepsEveryLineEnd) {
+    std::unique_ptr<CKVParse> p = Open("x", "pieces.ini");
+    for (size_t at : {998u, 999u, 1000u, 1999u, 2000u}) {
+        LogReader log;
+        p->ReportError("%s", (std::string(at, 'm') + "\n\n\nend").c_str());
+        const std::string expected = "[CKVParse] " + std::string(at, 'm') +
+                                     "\r\n\r\n\r\nend: in file 'pieces.ini' in line 1\r\n";
+        EXPECT_EQ(log.TakeRaw().substr(0, expected.size()), expected) << "line feeds at " << at;
+    }
+}
+
 // The message buffer holds 8191 characters: a longer source line is echoed cut,
 // and a longer message too, with nothing written past the buffer.
 TEST(ReportError, OverlongLineAndMessageAreCut) {
