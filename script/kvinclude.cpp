@@ -106,12 +106,22 @@ void CKVParse::ParseConditionalInclude(bool floats, int bracket, int* error,
         IncludeFile(name.get(), error, included, prototypes);
 }
 
-// Paths name the same file when their normalised forms match, ignoring ASCII case
-// and the kind of separator (the archive file system is case-blind on Windows).
+// Paths name the same file when their normalised forms match, whatever the kind of
+// separator, and ignoring ASCII case where the file system does: on Windows.
+static char PathByte(char c) {
+    if (c == '\\')
+        return '/';
+#if defined(_WIN32)
+    return LowerAscii(c);
+#else
+    return c;
+#endif
+}
+
 static bool SameFile(const char* a, const char* b) {
     for (;; ++a, ++b) {
-        const char ca = *a == '\\' ? '/' : LowerAscii(*a);
-        const char cb = *b == '\\' ? '/' : LowerAscii(*b);
+        const char ca = PathByte(*a);
+        const char cb = PathByte(*b);
         if (ca != cb)
             return false;
         if (ca == '\0')

@@ -237,13 +237,27 @@ TEST(Include, CyclesAreRefused) {
     EXPECT_EQ(self.reports[0].echo, "!include(\"self.ini\")");
 
     WriteFixture("cycle/a.ini", "!a() a() !include(\"sub/b.ini\")");
-    WriteFixture("cycle/sub/b.ini", "a() !include(\"../A.INI\")");
+    WriteFixture("cycle/sub/b.ini", "a() !include(\"../a.ini\")");
     Outcome pair = ParseFile("cycle/a.ini");
     EXPECT_FALSE(pair.parsed);
     ASSERT_EQ(pair.reports.size(), 1u) << pair.log;
-    EXPECT_EQ(pair.reports[0].message, "include cycle: 'cycle/A.INI' is already being parsed");
+    EXPECT_EQ(pair.reports[0].message, "include cycle: 'cycle/a.ini' is already being parsed");
     EXPECT_EQ(pair.reports[0].file, "cycle/sub/b.ini");
     EXPECT_NE(pair.log.find("Parser: cant parse file 'cycle/a.ini'\n"), std::string::npos);
+
+    // Names that differ in case only are one file where the file system ignores case.
+    WriteFixture("case/m.ini", "!a()\n!include(\"B.ini\")");
+    WriteFixture("case/B.ini", "a()\n!include(\"b.ini\")");
+#if defined(_WIN32)
+    Outcome cased = ParseFile("case/m.ini"); // B.ini includes itself
+    EXPECT_FALSE(cased.parsed);
+    ASSERT_EQ(cased.reports.size(), 1u) << cased.log;
+    EXPECT_EQ(cased.reports[0].message, "include cycle: 'case/b.ini' is already being parsed");
+#else
+    WriteFixture("case/b.ini", "a()");
+    Outcome cased = ParseFile("case/m.ini");
+    EXPECT_EQ(cased.tree, "a() a()") << cased.log;
+#endif
 
     // The same file twice in a row is no cycle.
     WriteFixture("cycle/leaf.ini", "a()");
