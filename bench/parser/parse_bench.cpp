@@ -62,15 +62,28 @@ struct Round {
     double destroy;
     size_t tree;
     size_t peak;
+    long faults;   // page faults during the parse
+    double system; // seconds the kernel spent for the process during the parse
 };
+
+double SystemSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+}
 
 Round ParseOnce(const char* name) {
     Round round;
     size_t before = heapNow;
     heapPeak = heapNow;
+    rusage usageBefore;
+    getrusage(RUSAGE_SELF, &usageBefore);
     double start = Seconds();
     CKVPARSE_KEYWORD* tree = ParseScriptFile(name, nullptr, nullptr, nullptr);
     double parsed = Seconds();
+    rusage usageAfter;
+    getrusage(RUSAGE_SELF, &usageAfter);
+    round.faults = usageAfter.ru_minflt - usageBefore.ru_minflt;
+    round.system = SystemSeconds(usageAfter) - SystemSeconds(usageBefore);
     round.tree = heapNow - before;
     round.peak = heapPeak - before;
     if (!tree) {
@@ -85,12 +98,24 @@ Round ParseOnce(const char* name) {
 
 } // namespace
 
-void* operator new(size_t size) { return CountedAlloc(size); }
-void* operator new[](size_t size) { return CountedAlloc(size); }
-void operator delete(void* p) noexcept { CountedFree(p); }
-void operator delete[](void* p) noexcept { CountedFree(p); }
-void operator delete(void* p, size_t) noexcept { CountedFree(p); }
-void operator delete[](void* p, size_t) noexcept { CountedFree(p); }
+void* operator new(size_t size) {
+    return CountedAlloc(size);
+}
+void* operator new[](size_t size) {
+    return CountedAlloc(size);
+}
+void operator delete(void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    CountedFree(p);
+}
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
@@ -130,15 +155,18 @@ int main(int argc, char** argv) {
     printf("cold: parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.2fx parse)\n",
            megabytes / cold.parse, cold.parse, megabytes / cold.destroy, cold.destroy,
            cold.destroy / cold.parse);
-    printf("cold: tree %.2fx file, peak heap %.2fx file\n", static_cast<double>(cold.tree) / fileBytes,
-           static_cast<double>(cold.peak) / fileBytes);
+    printf("cold: %ld page faults, %.3f s of the parse in the kernel\n", cold.faults, cold.system);
+    printf("cold: tree %.2fx file, peak heap %.2fx file\n",
+           static_cast<double>(cold.tree) / fileBytes, static_cast<double>(cold.peak) / fileBytes);
     if (!warm.empty()) {
         auto best = *std::min_element(warm.begin(), warm.end(), [](const Round& a, const Round& b) {
             return a.parse < b.parse;
         });
-        printf("warm (best of %d): parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.2fx parse)\n",
-               repeats, megabytes / best.parse, best.parse, megabytes / best.destroy, best.destroy,
-               best.destroy / best.parse);
+        printf(
+            "warm (best of %d): parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.2fx parse), "
+            "%ld page faults\n",
+            repeats, megabytes / best.parse, best.parse, megabytes / best.destroy, best.destroy,
+            best.destroy / best.parse, best.faults);
     }
     printf("process: max resident %.2fx file\n",
            static_cast<double>(usage.ru_maxrss) * 1024.0 / fileBytes);
