@@ -46,20 +46,22 @@ void CKVParse::ParseConditionalInclude(bool floats, int bracket, int* error,
         *error = 1;
         return;
     }
-    // Both operand kinds share one holder each; the comparison picks by kind.
-    std::unique_ptr<CKVPARSE_PARAM> first;
-    std::unique_ptr<CKVPARSE_PARAM> second;
-    int own = 0;
-    SkipBlanks();
-    if (floats)
-        first.reset(ReadFloat(&own));
-    else
-        first.reset(ReadInt(&own));
-    if (own) {
-        ReportError("int expected in '%s'", directive);
-        *error = 1;
+    // One operand of the directive's kind, or null after the report. Both kinds share
+    // one holder type; the comparison picks by kind.
+    auto readOperand = [&]() -> CKVPARSE_PARAM* {
+        SkipBlanks();
+        int own = 0;
+        CKVPARSE_PARAM* operand =
+            floats ? static_cast<CKVPARSE_PARAM*>(ReadFloat(&own)) : ReadInt(&own);
+        if (own) {
+            ReportError("int expected in '%s'", directive);
+            *error = 1;
+        }
+        return operand; // null whenever the reader set its flag
+    };
+    std::unique_ptr<CKVPARSE_PARAM> first(readOperand());
+    if (!first)
         return;
-    }
     SkipBlanks();
     const int code = ReadOperator();
     if (code == 0) {
@@ -67,16 +69,9 @@ void CKVParse::ParseConditionalInclude(bool floats, int bracket, int* error,
         *error = 1;
         return;
     }
-    SkipBlanks();
-    if (floats)
-        second.reset(ReadFloat(&own));
-    else
-        second.reset(ReadInt(&own));
-    if (own) {
-        ReportError("int expected in '%s'", directive);
-        *error = 1;
+    std::unique_ptr<CKVPARSE_PARAM> second(readOperand());
+    if (!second)
         return;
-    }
     SkipBlanks();
     if (GetChar() != ',') {
         ReportError("comma expected in '%s'", directive);
@@ -84,6 +79,7 @@ void CKVParse::ParseConditionalInclude(bool floats, int bracket, int* error,
         return;
     }
     SkipBlanks();
+    int own = 0;
     std::unique_ptr<CKVPARSE_STRING> name(ReadString(&own));
     if (own) {
         ReportError("string expected in '%s'", directive);

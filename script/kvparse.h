@@ -143,8 +143,11 @@ class CKVParse {
                       CKVPARSE_KEYWORD*& prototypes);
     void ParseConditionalInclude(bool floats, int bracket, int* error, CKVPARSE_KEYWORD*& included,
                                  CKVPARSE_KEYWORD*& prototypes);
-    // The constant named word (ASCII case ignored), newest first, or null.
-    const CKVPARSE_KEYWORD* FindConstant(const char* word) const;
+    // Entered on the byte after a constant's name began: steps back, reads the name
+    // and gives the value of the constant so named (ASCII case ignored, newest
+    // first) when it has the given type; null after a report, or with ReadWord's
+    // flag when the name cannot be read.
+    const CKVPARSE_PARAM* ReadConstant(int type, const char* typeName, int* error);
 };
 
 // Parses a script file into a tree owned by the caller (delete its first node), or

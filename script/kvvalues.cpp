@@ -18,14 +18,6 @@ static bool SameNameIgnoringCase(const char* a, const char* b) {
     }
 }
 
-const CKVPARSE_KEYWORD* CKVParse::FindConstant(const char* word) const {
-    for (const CKVPARSE_KEYWORD* node = constants; node; node = node->next) {
-        if (SameNameIgnoringCase(node->name, word))
-            return node;
-    }
-    return nullptr;
-}
-
 namespace {
 
 // Reads the name after '%' or of a constant into word; false (with the flag set to
@@ -33,22 +25,6 @@ namespace {
 bool ReadName(CKVParse* parser, char* word, int* error) {
     *error = parser->ReadWord(word, kKvWordSize);
     return *error == 0;
-}
-
-// The constant named word whose value has the given type, or null after a report.
-const CKVPARSE_PARAM* ConstantValue(CKVParse* parser, const CKVPARSE_KEYWORD* constant,
-                                    const char* word, int type, const char* typeName, int* error) {
-    if (!constant) {
-        parser->ReportError("unknown const name '%s'", word);
-        *error = 1;
-        return nullptr;
-    }
-    if (!constant->params || constant->params->type != type) {
-        parser->ReportError("'%s' const type != '%s'", word, typeName);
-        *error = 1;
-        return nullptr;
-    }
-    return constant->params;
 }
 
 bool CallbackMissing(CKVParse* parser, bool missing, const char* name, int* error) {
@@ -59,22 +35,57 @@ bool CallbackMissing(CKVParse* parser, bool missing, const char* name, int* erro
     return true;
 }
 
+// '%name' of an integer or a float: the callback's value, kept with the variable's name.
+template <typename Value, typename Number>
+Value* ReadNumberVariable(CKVParse* parser, bool (*callback)(Number*, const char*),
+                          const char* typeName, int* error) {
+    char word[kKvWordSize];
+    if (!ReadName(parser, word, error) || CallbackMissing(parser, !callback, word, error))
+        return nullptr;
+    Number value = 0;
+    if (!callback(&value, word)) {
+        parser->ReportError("%s variable '%s' not found!\n", typeName, word);
+        *error = 1;
+        return nullptr;
+    }
+    return new Value(value, word);
+}
+
+// A new value holding a constant's value (without a variable name), or null for null.
+template <typename Value> Value* CopyOfConstant(const CKVPARSE_PARAM* constant) {
+    if (!constant)
+        return nullptr;
+    return new Value(static_cast<const Value*>(constant)->value, nullptr);
+}
+
 } // namespace
 
-CKVPARSE_INT* CKVParse::ReadInt(int* error) {
+const CKVPARSE_PARAM* CKVParse::ReadConstant(int type, const char* typeName, int* error) {
+    // Also at the end of the text: the step back lands on the last byte.
+    UngetChar();
     char word[kKvWordSize];
-    int c = GetChar();
-    if (c == '%') {
-        if (!ReadName(this, word, error) || CallbackMissing(this, !intVariable, word, error))
-            return nullptr;
-        int32_t value = 0;
-        if (!intVariable(&value, word)) {
-            ReportError("int variable '%s' not found!\n", word);
-            *error = 1;
-            return nullptr;
-        }
-        return new CKVPARSE_INT(value, word);
+    if (!ReadName(this, word, error))
+        return nullptr;
+    const CKVPARSE_KEYWORD* constant = constants;
+    while (constant && !SameNameIgnoringCase(constant->name, word))
+        constant = constant->next;
+    if (!constant) {
+        ReportError("unknown const name '%s'", word);
+        *error = 1;
+        return nullptr;
     }
+    if (!constant->params || constant->params->type != type) {
+        ReportError("'%s' const type != '%s'", word, typeName);
+        *error = 1;
+        return nullptr;
+    }
+    return constant->params;
+}
+
+CKVPARSE_INT* CKVParse::ReadInt(int* error) {
+    int c = GetChar();
+    if (c == '%')
+        return ReadNumberVariable<CKVPARSE_INT>(this, intVariable, "int", error);
     bool negative = false;
     if (c == '-') {
         negative = true;
@@ -82,15 +93,7 @@ CKVPARSE_INT* CKVParse::ReadInt(int* error) {
     } else if (IsDigit(c)) {
         UngetChar();
     } else {
-        // Also at the end of the text: the step back lands on the last byte.
-        UngetChar();
-        if (!ReadName(this, word, error))
-            return nullptr;
-        const CKVPARSE_PARAM* constant =
-            ConstantValue(this, FindConstant(word), word, KV_INT, "int", error);
-        if (!constant)
-            return nullptr;
-        return new CKVPARSE_INT(static_cast<const CKVPARSE_INT*>(constant)->value, nullptr);
+        return CopyOfConstant<CKVPARSE_INT>(ReadConstant(KV_INT, "int", error));
     }
 
     // Decimal digits, wrapping modulo 2^32 without signed overflow.
@@ -119,19 +122,9 @@ CKVPARSE_INT* CKVParse::ReadInt(int* error) {
 }
 
 CKVPARSE_FLOAT* CKVParse::ReadFloat(int* error) {
-    char word[kKvWordSize];
     int c = GetChar();
-    if (c == '%') {
-        if (!ReadName(this, word, error) || CallbackMissing(this, !floatVariable, word, error))
-            return nullptr;
-        float value = 0.0f;
-        if (!floatVariable(&value, word)) {
-            ReportError("float variable '%s' not found!\n", word);
-            *error = 1;
-            return nullptr;
-        }
-        return new CKVPARSE_FLOAT(value, word);
-    }
+    if (c == '%')
+        return ReadNumberVariable<CKVPARSE_FLOAT>(this, floatVariable, "float", error);
     bool negative = false;
     if (c == '-') {
         negative = true;
@@ -139,14 +132,7 @@ CKVPARSE_FLOAT* CKVParse::ReadFloat(int* error) {
     } else if (IsDigit(c)) {
         UngetChar();
     } else {
-        UngetChar();
-        if (!ReadName(this, word, error))
-            return nullptr;
-        const CKVPARSE_PARAM* constant =
-            ConstantValue(this, FindConstant(word), word, KV_FLOAT, "float", error);
-        if (!constant)
-            return nullptr;
-        return new CKVPARSE_FLOAT(static_cast<const CKVPARSE_FLOAT*>(constant)->value, nullptr);
+        return CopyOfConstant<CKVPARSE_FLOAT>(ReadConstant(KV_FLOAT, "float", error));
     }
 
     // Digits, optionally a point and more digits, all in double precision: the
@@ -202,16 +188,8 @@ CKVPARSE_STRING* CKVParse::ReadString(int* error) {
         value[kKvStringVariableSize - 1] = '\0';
         return new CKVPARSE_STRING(value, word);
     }
-    if (c != '"') {
-        UngetChar();
-        if (!ReadName(this, word, error))
-            return nullptr;
-        const CKVPARSE_PARAM* constant =
-            ConstantValue(this, FindConstant(word), word, KV_STRING, "string", error);
-        if (!constant)
-            return nullptr;
-        return new CKVPARSE_STRING(static_cast<const CKVPARSE_STRING*>(constant)->value, nullptr);
-    }
+    if (c != '"')
+        return CopyOfConstant<CKVPARSE_STRING>(ReadConstant(KV_STRING, "string", error));
 
     // The literal is assembled in scratch; every byte stored stands for at least one
     // byte read after the opening quote, so it always fits with its NUL.
