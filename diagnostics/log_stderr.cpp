@@ -10,7 +10,8 @@
 
 static char messageBuffer[kLogMessageSize];
 
-static void WriteToStderr(size_t length) {
+static void WriteToStderr(const char* format, va_list args) {
+    const size_t length = LogFormatV(messageBuffer, format, args);
     fwrite(messageBuffer, 1, length, stderr);
     fflush(stderr);
 }
@@ -21,17 +22,15 @@ void LogOpen() {}
 void LogWrite(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const size_t length = LogFormatV(messageBuffer, format, args);
+    WriteToStderr(format, args);
     va_end(args);
-    WriteToStderr(length);
 }
 
 void LogEcho(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const size_t length = LogFormatV(messageBuffer, format, args);
+    WriteToStderr(format, args);
     va_end(args);
-    WriteToStderr(length);
 }
 
 // The status a tool ends with after a fatal error.
@@ -40,8 +39,7 @@ static const int kFatalExitStatus = 2;
 void FatalError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const size_t length = LogFormatV(messageBuffer, format, args);
+    WriteToStderr(format, args);
     va_end(args);
-    WriteToStderr(length);
     exit(kFatalExitStatus);
 }
