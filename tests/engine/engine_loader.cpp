@@ -44,7 +44,7 @@ const char* ThrownTypeName(const EXCEPTION_RECORD* record) {
 
 LONG WINAPI WriteUnhandled(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
-    FILE* out = std::fopen("exception.txt", "w");
+    FILE* out = std::fopen("exception.txt", "wb");
     if (out != nullptr) {
         std::fprintf(out, "code=%08lx\n", static_cast<unsigned long>(record->ExceptionCode));
         const char* type =

@@ -95,7 +95,7 @@ class GameFolder:
 
     def run_beside(self, first, tail="", env=None, cwd=None):
         """Runs this host while FIRST's host is held running (waitfile=RELEASE)."""
-        return self.transcript(tail, env=env, cwd=cwd, hold=RELEASE, first=first.exe,
+        return self.run(tail, env=env, cwd=cwd, hold=RELEASE, first=first.exe,
                         first_env={"TARVEX_FS_LOG": "fs.log"})
 
 

@@ -38,16 +38,23 @@ Bytes Dump(std::initializer_list<Piece> pieces) {
     return bytes;
 }
 
-const char kDumpFile[] = "kvparse_dump_reader_test.bin";
+// The file Save writes into, in the temporary folder; removed when a test ends.
+std::string DumpPath() {
+    return ::testing::TempDir() + "kvparse_dump_reader_test.bin";
+}
+
+struct RemoveDumpFile {
+    ~RemoveDumpFile() { remove(DumpPath().c_str()); }
+};
 
 Bytes SaveToBytes(CKVPARSE_KEYWORD* tree) {
-    FILE* file = fopen(kDumpFile, "wb");
+    FILE* file = fopen(DumpPath().c_str(), "wb");
     EXPECT_NE(file, nullptr);
     if (!file)
         return Bytes();
     EXPECT_EQ(tree->Save(file), 1u);
     fclose(file);
-    file = fopen(kDumpFile, "rb");
+    file = fopen(DumpPath().c_str(), "rb");
     Bytes bytes;
     int c;
     while ((c = fgetc(file)) != EOF)
@@ -66,6 +73,7 @@ CKVPARSE_KEYWORD* MakeExampleTree() {
 }
 
 TEST(DumpReader, ReadsTheGoldenBytesOfTheExample) {
+    RemoveDumpFile cleanUp;
     const Bytes golden =
         Dump({16, 1, "a", 0, 1, 0, 32, 16, 1, "b", 2, 1, "x", 0, -1, 16, 1, "c", -1});
     std::unique_ptr<CKVPARSE_KEYWORD> example(MakeExampleTree());
@@ -81,6 +89,7 @@ TEST(DumpReader, ReadsTheGoldenBytesOfTheExample) {
 // Save -> read -> the same JSON, and a second Save gives the same bytes (so float
 // bits, NaN payloads included, survive; the JSON alone shows every NaN as "nan").
 TEST(DumpReader, RoundTripsEveryKindOfValue) {
+    RemoveDumpFile cleanUp;
     std::string longText(5000, 'L');
     std::unique_ptr<CKVPARSE_KEYWORD> original(MakeChain({
         MakeNode("ints", {new CKVPARSE_INT(0, nullptr), new CKVPARSE_INT(INT32_MIN, nullptr),
@@ -104,7 +113,7 @@ TEST(DumpReader, RoundTripsEveryKindOfValue) {
 
     CKVPARSE_KEYWORD* tree = nullptr;
     std::string error;
-    ASSERT_TRUE(ReadDumpFile(kDumpFile, &tree, &error)) << error;
+    ASSERT_TRUE(ReadDumpFile(DumpPath().c_str(), &tree, &error)) << error;
     std::unique_ptr<CKVPARSE_KEYWORD> owner(tree);
     EXPECT_EQ(JsonFromTree(tree), JsonFromTree(original.get()));
     EXPECT_EQ(SaveToBytes(tree), first);
