@@ -3,6 +3,8 @@
 // the case and everything else to GoogleTest.
 #pragma once
 
+#include "test_folder.h"
+
 #include <filesystem>
 #include <string>
 
@@ -18,19 +20,3 @@ int RunSelfAsChild(const char* caseName, const std::filesystem::path& stderrPath
 // The main of such a program: "--case NAME" runs runCase(NAME) and returns its
 // result; anything else runs the tests.
 int ChildCaseMain(int argc, char** argv, int (*runCase)(const std::string& name));
-
-// A fresh folder under the temporary folder, made the working folder for the
-// lifetime of the object and removed afterwards.
-class TempFolder {
-  public:
-    explicit TempFolder(const std::string& tag);
-    ~TempFolder();
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
-
-void WriteTextFile(const std::filesystem::path& path, const std::string& content);
-std::string ReadTextFile(const std::filesystem::path& path);

@@ -8,10 +8,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine.h"
+#include "test_folder.h"
 
 namespace {
 
@@ -44,16 +46,7 @@ std::string InstanceText(HINSTANCE instance) {
 class EngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(GetTempPathA(sizeof(temp), temp), 0u);
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof(name), "%starvex_engine_%lu_%u", temp,
-                      static_cast<unsigned long>(GetCurrentProcessId()), ++folderCount);
-        name[sizeof(name) - 1] = '\0';
-        folder_ = name;
-        ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
-        ASSERT_NE(GetCurrentDirectoryA(sizeof(previous_), previous_), 0u);
-        ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+        folder_.reset(new TempFolder("engine"));
         SetEnvironmentVariableA(kVersionVariable, nullptr);
         DrainMessages();
         instance_ = GetModuleHandleA(nullptr);
@@ -62,16 +55,7 @@ class EngineTest : public ::testing::Test {
     void TearDown() override {
         DrainMessages();
         SetEnvironmentVariableA(kVersionVariable, nullptr);
-        SetCurrentDirectoryA(previous_);
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder_ + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileA((folder_ + "\\" + found.cFileName).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(folder_.c_str());
+        folder_.reset();
     }
 
     // Removes every waiting message; true when one of them was WM_QUIT, whose wParam
@@ -120,7 +104,7 @@ class EngineTest : public ::testing::Test {
         std::vector<char> mutableLine(line.begin(), line.end());
         mutableLine.push_back('\0');
         if (!CreateProcessA(loader.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            folder_.c_str(), &startup, &process)) {
+                            nullptr, &startup, &process)) {
             ADD_FAILURE() << "cannot start " << loader << ": " << GetLastError();
             return 0;
         }
@@ -132,13 +116,9 @@ class EngineTest : public ::testing::Test {
         return exitCode;
     }
 
-    static unsigned folderCount;
-    std::string folder_;
-    char previous_[MAX_PATH] = {};
+    std::unique_ptr<TempFolder> folder_;
     HINSTANCE instance_ = nullptr;
 };
-
-unsigned EngineTest::folderCount = 0;
 
 TEST_F(EngineTest, HostSequenceLogsEveryCallInOrder) {
     CGame* game = StartGame("TestGame");

@@ -1,6 +1,7 @@
 // The stand-in archive file system: path normalisation, mounts and their order,
 // file reading through handles, and the JSON call log.
 #include "filesystem.h"
+#include "test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,6 @@
 #include <string.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,19 +17,6 @@
 namespace stdfs = std::filesystem;
 
 namespace {
-
-void WriteTextFile(const stdfs::path& path, const std::string& content) {
-    if (path.has_parent_path()) {
-        stdfs::create_directories(path.parent_path());
-    }
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-std::string ReadTextFile(const stdfs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> ReadLines(const stdfs::path& path) {
     std::istringstream in(ReadTextFile(path));
@@ -70,28 +56,15 @@ std::string ReadThroughFs(const char* path) {
 class FileSystemTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous_ = stdfs::current_path();
-        static int counter = 0;
-        folder_ = stdfs::temp_directory_path() /
-                  ("tarvex_fs_test_" + std::to_string(stdfs::hash_value(previous_)) + "_" +
-                   std::to_string(++counter) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        stdfs::remove_all(folder_);
-        stdfs::create_directories(folder_);
-        stdfs::current_path(folder_);
         SetCallLog(nullptr);
         FS_init();
     }
     void TearDown() override {
         FS_shutdown();
         SetCallLog(nullptr);
-        stdfs::current_path(previous_);
-        std::error_code ignored;
-        stdfs::remove_all(folder_, ignored);
     }
 
-    stdfs::path previous_;
-    stdfs::path folder_;
+    TempFolder folder{"fs_test"}; // entered before SetUp, left after TearDown
 };
 
 struct NormalizeCase {
@@ -213,7 +186,7 @@ TEST_F(FileSystemTest, NothingOutsideASourceCanBeReached) {
     EXPECT_EQ("<none>", ReadThroughFs("../secret.txt"));
     EXPECT_EQ("<none>", ReadThroughFs("..\\secret.txt"));
     EXPECT_EQ("<none>", ReadThroughFs("inner/../../secret.txt"));
-    EXPECT_EQ("<none>", ReadThroughFs((folder_ / "secret.txt").string().c_str()));
+    EXPECT_EQ("<none>", ReadThroughFs((folder.path() / "secret.txt").string().c_str()));
     EXPECT_EQ(0, FS_exists("../secret.txt"));
     // Windows trims trailing dots and blanks of a component: ".. " would climb there.
     EXPECT_EQ("<none>", ReadThroughFs("sub/.. /.. /secret.txt"));
@@ -267,9 +240,9 @@ TEST_F(FileSystemTest, SourcesAreResolvedAtMountTime) {
     WriteTextFile("data/f.txt", "mounted");
     WriteTextFile("elsewhere/data/f.txt", "wrong");
     FS_add_source("data", 1, 0, 0);
-    stdfs::current_path(folder_ / "elsewhere");
+    stdfs::current_path(folder.path() / "elsewhere");
     EXPECT_EQ("mounted", ReadThroughFs("f.txt"));
-    stdfs::current_path(folder_);
+    stdfs::current_path(folder.path());
 }
 
 TEST_F(FileSystemTest, OpenFailures) {
@@ -403,9 +376,9 @@ TEST_F(FileSystemTest, CallLogNameIsTakenAtEachCall) {
     stdfs::create_directories("sub");
     SetCallLog("fs.log");
     FS_exists("first");
-    stdfs::current_path(folder_ / "sub");
+    stdfs::current_path(folder.path() / "sub");
     FS_exists("second");
-    stdfs::current_path(folder_);
+    stdfs::current_path(folder.path());
     EXPECT_EQ(1u, ReadLines("fs.log").size());
     EXPECT_EQ(1u, ReadLines("sub/fs.log").size());
 }

@@ -1,7 +1,7 @@
 // The Java parameter compilation step, with a batch file that records its arguments.
 #include "host.h"
 
-#include "scratch_folder.h"
+#include "test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,8 @@ std::string ReadArguments() {
 }
 
 TEST(CompileParams, RunsTheBatchFileOverAParamsFolder) {
-    ScratchFolder folder("params");
-    folder.Write("JDK/bin/compile.bat", kRecordingBatch);
+    TempFolder folder("params");
+    WriteTextFile("JDK/bin/compile.bat", kRecordingBatch);
     std::filesystem::create_directory("Params"); // empty: still compiled
     CompileParams();
     // The batch file has ended by now: the compile step waits for it.
@@ -31,18 +31,18 @@ TEST(CompileParams, RunsTheBatchFileOverAParamsFolder) {
 }
 
 TEST(CompileParams, DoesNothingWithoutAParamsFolder) {
-    ScratchFolder folder("noparams");
-    folder.Write("JDK/bin/compile.bat", kRecordingBatch);
+    TempFolder folder("noparams");
+    WriteTextFile("JDK/bin/compile.bat", kRecordingBatch);
     CompileParams();
     EXPECT_FALSE(std::filesystem::exists("args.txt"));
 
-    folder.Write("Params", "a file, not a folder");
+    WriteTextFile("Params", "a file, not a folder");
     CompileParams();
     EXPECT_FALSE(std::filesystem::exists("args.txt"));
 }
 
 TEST(CompileParams, AMissingBatchFileGoesUnnoticed) {
-    ScratchFolder folder("nobatch");
+    TempFolder folder("nobatch");
     std::filesystem::create_directory("Params");
     CompileParams();
     EXPECT_FALSE(std::filesystem::exists("args.txt"));

@@ -1,7 +1,7 @@
 // The single-instance guard and the text of its "already running" box.
 #include "host.h"
 
-#include "scratch_folder.h"
+#include "test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -33,8 +33,8 @@ TEST(ReadRunningMessage, ReadsCaptionAndTextWithTheirDefaults) {
     };
     for (const MessageCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ScratchFolder folder("message");
-        folder.Write("Running.scr", c.bytes);
+        TempFolder folder("message");
+        WriteTextFile("Running.scr", c.bytes);
         FILE* file = fopen("Running.scr", "rt");
         ASSERT_NE(file, nullptr);
         char caption[kRunningCaptionSize];
@@ -52,7 +52,7 @@ class CheckSingleInstanceTest : public ::testing::Test {
   protected:
     void SetUp() override { CheckSingleInstance(""); }
 
-    ScratchFolder folder{"guard"};
+    TempFolder folder{"guard"};
 };
 
 TEST_F(CheckSingleInstanceTest, RefusesASecondCopy) {

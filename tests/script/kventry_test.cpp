@@ -55,7 +55,7 @@ TEST(ParseScriptFile, CallbacksResolveVariables) {
 
 TEST(ParseScriptFile, NullCallbacksAreReported) {
     EnterWorkspace();
-    WriteFixture("nocallback.ini", "!v(i) v(%width)");
+    WriteTextFile("nocallback.ini", "!v(i) v(%width)");
     LogReader log;
     EXPECT_EQ(ParseScriptFile("nocallback.ini", nullptr, nullptr, nullptr), nullptr);
     const std::vector<Report> reports = ReportsIn(log.Take());
@@ -66,7 +66,7 @@ TEST(ParseScriptFile, NullCallbacksAreReported) {
 
 TEST(ParseScriptFile, TwoParsesGiveIndependentTrees) {
     EnterWorkspace();
-    WriteFixture("twice.ini", "$k(s, \"v\") !a(s) a(k) { a(\"c\") } a(\"d\")");
+    WriteTextFile("twice.ini", "$k(s, \"v\") !a(s) a(k) { a(\"c\") } a(\"d\")");
     CKVPARSE_KEYWORD* first = ParseScriptFile("twice.ini", nullptr, nullptr, nullptr);
     CKVPARSE_KEYWORD* second = ParseScriptFile("twice.ini", nullptr, nullptr, nullptr);
     ASSERT_NE(first, nullptr);
@@ -91,7 +91,7 @@ TEST(ParseScriptFile, OverlongPathIsRefused) {
 // The parser object can be driven directly, as the command-line tool does.
 TEST(ParseRoot, ReturnsTheChainAndKeepsTheConstants) {
     EnterWorkspace();
-    WriteFixture("root.ini", "$k(i, 7) !a(i) a(k)");
+    WriteTextFile("root.ini", "$k(i, 7) !a(i) a(k)");
     CKVParse parser("root.ini");
     int error = 5;
     CKVPARSE_KEYWORD* chain = parser.ParseRoot(&error);

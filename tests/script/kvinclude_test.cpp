@@ -17,7 +17,7 @@ std::vector<std::string> Messages(const Outcome& outcome) {
 
 TEST(Include, SplicesCallsConstantsAndPrototypes) {
     EnterWorkspace();
-    WriteFixture("splice/mid.ini", "$c(i, 2) !b() a(5) b() { !inner() inner() }");
+    WriteTextFile("splice/mid.ini", "$c(i, 2) !b() a(5) b() { !inner() inner() }");
     const Outcome outcome =
         ParseText("!a(i) a(1) !include(\"mid.ini\") a(c) b()", "splice/main.ini");
     EXPECT_TRUE(outcome.parsed) << outcome.log;
@@ -27,7 +27,7 @@ TEST(Include, SplicesCallsConstantsAndPrototypes) {
 
 TEST(Include, PrototypesOfBlocksInTheIncludedFileEndThere) {
     EnterWorkspace();
-    WriteFixture("scope/inc.ini", "!a() a() { !inner() inner() }");
+    WriteTextFile("scope/inc.ini", "!a() a() { !inner() inner() }");
     const Outcome outcome = ParseText("!include(\"inc.ini\") inner()", "scope/main.ini");
     EXPECT_FALSE(outcome.parsed);
     EXPECT_EQ(Messages(outcome), std::vector<std::string>{"unknown keyword inner"});
@@ -35,10 +35,10 @@ TEST(Include, PrototypesOfBlocksInTheIncludedFileEndThere) {
 
 TEST(Include, NamesResolveAgainstTheIncludingFile) {
     EnterWorkspace();
-    WriteFixture("scripts/common/defs.ini", "!x(s) !include(\"x.ini\") from(\"defs\")");
-    WriteFixture("scripts/common/x.ini", "x(\"scripts/common/x\")");
-    WriteFixture("scripts/x.ini", "x(\"scripts/x\")");
-    WriteFixture("x.ini", "x(\"x\")");
+    WriteTextFile("scripts/common/defs.ini", "!x(s) !include(\"x.ini\") from(\"defs\")");
+    WriteTextFile("scripts/common/x.ini", "x(\"scripts/common/x\")");
+    WriteTextFile("scripts/x.ini", "x(\"scripts/x\")");
+    WriteTextFile("x.ini", "x(\"x\")");
     const Outcome nested =
         ParseText("!from(s) !include(\"common/defs.ini\") !include(\"x.ini\")", "scripts/main.ini");
     EXPECT_EQ(nested.tree, "x(\"scripts/common/x\") from(\"defs\") x(\"scripts/x\")") << nested.log;
@@ -46,15 +46,15 @@ TEST(Include, NamesResolveAgainstTheIncludingFile) {
         ParseText("!x(s) !include(\"x.ini\") !include(\"./scripts/../x.ini\")", "main.ini");
     EXPECT_EQ(top.tree, "x(\"x\") x(\"x\")") << top.log;
     // A backslash path keeps its directory as written.
-    WriteFixture("scripts/common/main.ini", "!x(s) !include(\"x.ini\")");
+    WriteTextFile("scripts/common/main.ini", "!x(s) !include(\"x.ini\")");
     const Outcome backslash = ParseFile("scripts\\common\\main.ini");
     EXPECT_EQ(backslash.tree, "x(\"scripts/common/x\")") << backslash.log;
 }
 
 TEST(Include, TheNameMayBeAConstantOrAVariable) {
     EnterWorkspace();
-    WriteFixture("names/Tarvex", "!t() t()");
-    WriteFixture("names/other.ini", "!o() o()");
+    WriteTextFile("names/Tarvex", "!t() t()");
+    WriteTextFile("names/other.ini", "!o() o()");
     const Outcome outcome =
         ParseText("$f(s, \"other.ini\") !include(f) !INCLUDE(%title)", "names/main.ini");
     EXPECT_EQ(outcome.tree, "o() t()") << outcome.log;
@@ -73,7 +73,7 @@ TEST(Include, MissingOrEmptyNamesIncludeNothing) {
 
 TEST(Include, Conditions) {
     EnterWorkspace();
-    WriteFixture("high.ini", "high()");
+    WriteTextFile("high.ini", "high()");
     const ScriptCase cases[] = {
         {"!high() $quality(i, 2) !include_if_int(quality >= 2, \"high.ini\")",
          true,
@@ -213,7 +213,7 @@ TEST(Include, DirectiveErrors) {
 
 TEST(Include, AFailingIncludedFileFailsTheParseAndIsNamed) {
     EnterWorkspace();
-    WriteFixture("failing/bad.ini", "!b(i)\nb(1)\nb(x)\n");
+    WriteTextFile("failing/bad.ini", "!b(i)\nb(1)\nb(x)\n");
     const Outcome outcome = ParseText("!a() a()\n!include(\"bad.ini\")\na()", "failing/main.ini");
     EXPECT_FALSE(outcome.parsed);
     ASSERT_EQ(outcome.reports.size(), 1u) << outcome.log;
@@ -227,7 +227,7 @@ TEST(Include, AFailingIncludedFileFailsTheParseAndIsNamed) {
 // Cycles fail with a report that names the file, not with endless recursion.
 TEST(Include, CyclesAreRefused) {
     EnterWorkspace();
-    WriteFixture("cycle/self.ini", "!a() a()\n!include(\"self.ini\")\n");
+    WriteTextFile("cycle/self.ini", "!a() a()\n!include(\"self.ini\")\n");
     Outcome self = ParseFile("cycle/self.ini");
     EXPECT_FALSE(self.parsed);
     ASSERT_EQ(self.reports.size(), 1u) << self.log;
@@ -236,8 +236,8 @@ TEST(Include, CyclesAreRefused) {
     EXPECT_EQ(self.reports[0].line, 2);
     EXPECT_EQ(self.reports[0].echo, "!include(\"self.ini\")");
 
-    WriteFixture("cycle/a.ini", "!a() a() !include(\"sub/b.ini\")");
-    WriteFixture("cycle/sub/b.ini", "a() !include(\"../a.ini\")");
+    WriteTextFile("cycle/a.ini", "!a() a() !include(\"sub/b.ini\")");
+    WriteTextFile("cycle/sub/b.ini", "a() !include(\"../a.ini\")");
     Outcome pair = ParseFile("cycle/a.ini");
     EXPECT_FALSE(pair.parsed);
     ASSERT_EQ(pair.reports.size(), 1u) << pair.log;
@@ -246,21 +246,21 @@ TEST(Include, CyclesAreRefused) {
     EXPECT_NE(pair.log.find("Parser: cant parse file 'cycle/a.ini'\n"), std::string::npos);
 
     // Names that differ in case only are one file where the file system ignores case.
-    WriteFixture("case/m.ini", "!a()\n!include(\"B.ini\")");
-    WriteFixture("case/B.ini", "a()\n!include(\"b.ini\")");
+    WriteTextFile("case/m.ini", "!a()\n!include(\"B.ini\")");
+    WriteTextFile("case/B.ini", "a()\n!include(\"b.ini\")");
 #if defined(_WIN32)
     Outcome cased = ParseFile("case/m.ini"); // B.ini includes itself
     EXPECT_FALSE(cased.parsed);
     ASSERT_EQ(cased.reports.size(), 1u) << cased.log;
     EXPECT_EQ(cased.reports[0].message, "include cycle: 'case/b.ini' is already being parsed");
 #else
-    WriteFixture("case/b.ini", "a()");
+    WriteTextFile("case/b.ini", "a()");
     Outcome cased = ParseFile("case/m.ini");
     EXPECT_EQ(cased.tree, "a() a()") << cased.log;
 #endif
 
     // The same file twice in a row is no cycle.
-    WriteFixture("cycle/leaf.ini", "a()");
+    WriteTextFile("cycle/leaf.ini", "a()");
     Outcome twice = ParseText("!a() !include(\"leaf.ini\") !include(\"leaf.ini\")", "cycle/m.ini");
     EXPECT_EQ(twice.tree, "a() a()") << twice.log;
 }
@@ -270,9 +270,9 @@ TEST(Include, DepthIsLimited) {
     // depth/f0.ini includes f1.ini, which includes f2.ini, and so on.
     const int kFiles = kKvMaxIncludeDepth + 5;
     for (int i = 0; i < kFiles; ++i)
-        WriteFixture("depth/f" + std::to_string(i) + ".ini",
-                     "!include(\"f" + std::to_string(i + 1) + ".ini\")\n");
-    WriteFixture("depth/f" + std::to_string(kFiles) + ".ini", "");
+        WriteTextFile("depth/f" + std::to_string(i) + ".ini",
+                      "!include(\"f" + std::to_string(i + 1) + ".ini\")\n");
+    WriteTextFile("depth/f" + std::to_string(kFiles) + ".ini", "");
     Outcome outcome = ParseFile("depth/f0.ini");
     EXPECT_FALSE(outcome.parsed);
     ASSERT_EQ(outcome.reports.size(), 1u) << outcome.log;
@@ -282,7 +282,7 @@ TEST(Include, DepthIsLimited) {
     EXPECT_EQ(outcome.reports[0].file, "depth/f" + last + ".ini");
 
     // One file short of the limit parses.
-    WriteFixture("depth/f" + last + ".ini", "!a() a()");
+    WriteTextFile("depth/f" + last + ".ini", "!a() a()");
     Outcome fits = ParseFile("depth/f0.ini");
     EXPECT_EQ(fits.tree, "a()") << fits.log;
 }
@@ -311,7 +311,7 @@ TEST(Include, OverlongPathsAreRefused) {
         // Normalising shortens a joined path of 258 characters enough.
         {"!include(\"" + dots + "leaf.ini\")", true, "l()", {}, 0, ""},
     };
-    WriteFixture("leaf.ini", "!l() l()");
+    WriteTextFile("leaf.ini", "!l() l()");
     for (const ScriptCase& c : cases)
         CheckScript(c);
 }
@@ -322,7 +322,7 @@ TEST(Include, NestingIsCountedAcrossFiles) {
     std::string inner;
     for (int i = 0; i < 100; ++i)
         inner += "b() {";
-    WriteFixture("nest/inner.ini", inner);
+    WriteTextFile("nest/inner.ini", inner);
     std::string outer = "!a() !b() ";
     for (int i = 0; i < 200; ++i)
         outer += "a() {";

@@ -11,7 +11,7 @@ namespace {
 
 std::unique_ptr<CKVParse> Open(const std::string& text, const std::string& name = "lex.ini") {
     EnterWorkspace();
-    WriteFixture(name, text);
+    WriteTextFile(name, text);
     return std::unique_ptr<CKVParse>(new CKVParse(name.c_str()));
 }
 
@@ -85,7 +85,7 @@ TEST(Source, PathLongerThanTheFieldsIsRefused) {
         EXPECT_EQ(log.Take(), "");
     }
     const std::string longer = "d/" + std::string(254, 'g');
-    WriteFixture(longer, "!a() a()");
+    WriteTextFile(longer, "!a() a()");
     LogReader log;
     CKVParse p(longer.c_str());
     EXPECT_EQ(p.buffer, nullptr);

@@ -24,7 +24,7 @@ TEST(Limits, MillionCalls) {
     script.reserve(script.size() + 5u * kMillion);
     for (int i = 0; i < kMillion; ++i)
         script += "c(1)\n";
-    WriteFixture("calls.ini", script);
+    WriteTextFile("calls.ini", script);
     CKVPARSE_KEYWORD* tree = ParseScriptFile("calls.ini", nullptr, nullptr, nullptr);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(ChainLength(tree), kMillion);
@@ -41,7 +41,7 @@ TEST(Limits, MillionConstants) {
     for (int i = 0; i < kMillion; ++i)
         script += "$k(i,1)\n";
     script += "!c(i) c(k)";
-    WriteFixture("constants.ini", script);
+    WriteTextFile("constants.ini", script);
     CKVParse parser("constants.ini");
     int error = 0;
     CKVPARSE_KEYWORD* tree = parser.ParseRoot(&error);
@@ -62,12 +62,12 @@ TEST(Limits, ConstantsThroughManyIncludes) {
     for (int i = 0; i < 100; ++i)
         constants += "$k" + std::to_string(i) + "(i, " + std::to_string(i) + ")\n";
     constants += "c(k99)\n";
-    WriteFixture("many/consts.ini", constants);
+    WriteTextFile("many/consts.ini", constants);
     std::string script = "$first(i, -1) !c(i)\n";
     for (int i = 0; i < 1000; ++i)
         script += "!include(\"consts.ini\")\n";
     script += "c(first)";
-    WriteFixture("many/main.ini", script);
+    WriteTextFile("many/main.ini", script);
     CKVParse parser("many/main.ini");
     int error = 0;
     CKVPARSE_KEYWORD* tree = parser.ParseRoot(&error);
@@ -90,7 +90,7 @@ std::string Nested(int depth) {
 
 TEST(Limits, NestingUpToTheLimitParses) {
     EnterWorkspace();
-    WriteFixture("deep.ini", Nested(kKvMaxBlockDepth));
+    WriteTextFile("deep.ini", Nested(kKvMaxBlockDepth));
     CKVPARSE_KEYWORD* tree = ParseScriptFile("deep.ini", nullptr, nullptr, nullptr);
     ASSERT_NE(tree, nullptr);
     int depth = 0;

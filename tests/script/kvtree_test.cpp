@@ -328,7 +328,7 @@ TEST(Save, SmallCases) {
 
 TEST(Save, ReportsAFailedFinalWrite) {
     EnterWorkspace();
-    WriteFixture("readonly.bin", "");
+    WriteTextFile("readonly.bin", "");
     FILE* file = fopen("readonly.bin", "rb");
     ASSERT_NE(file, nullptr);
     CKVPARSE_KEYWORD* node = Node("x");

@@ -36,7 +36,7 @@ void PushConstant(CKVParse* parser, const char* name, CKVPARSE_PARAM* value) {
 // level (int 3, declared over an older level 9), half (float 0.5), greeting ("hi").
 void Check(const Case& c, bool withCallbacks = true) {
     EnterWorkspace();
-    WriteFixture("value.ini", c.text);
+    WriteTextFile("value.ini", c.text);
     CKVParse parser("value.ini");
     if (withCallbacks) {
         parser.intVariable = TestIntVariable;
@@ -144,7 +144,7 @@ TEST(ReadFloat, Cases) {
 
 TEST(ReadFloat, NegativeZeroKeepsItsSign) {
     EnterWorkspace();
-    WriteFixture("zero.ini", "-0 ");
+    WriteTextFile("zero.ini", "-0 ");
     CKVParse parser("zero.ini");
     int error = 0;
     std::unique_ptr<CKVPARSE_FLOAT> value(parser.ReadFloat(&error));
@@ -155,7 +155,7 @@ TEST(ReadFloat, NegativeZeroKeepsItsSign) {
 
 TEST(ReadFloat, HugeLiteralsBecomeInfinite) {
     EnterWorkspace();
-    WriteFixture("huge.ini", std::string(60, '9') + " ");
+    WriteTextFile("huge.ini", std::string(60, '9') + " ");
     CKVParse parser("huge.ini");
     int error = 0;
     std::unique_ptr<CKVPARSE_FLOAT> value(parser.ReadFloat(&error));
@@ -196,7 +196,7 @@ TEST(ReadString, Cases) {
 
 TEST(ReadString, LiteralKeepsLineCount) {
     EnterWorkspace();
-    WriteFixture("lines.ini", "\"a\nb\\\r\nc\" x");
+    WriteTextFile("lines.ini", "\"a\nb\\\r\nc\" x");
     CKVParse parser("lines.ini");
     int error = 0;
     std::unique_ptr<CKVPARSE_STRING> value(parser.ReadString(&error));
@@ -222,7 +222,7 @@ TEST(Readers, VariableWithoutCallback) {
 // constant name from there.
 TEST(Readers, AtTheEndOfTheText) {
     EnterWorkspace();
-    WriteFixture("end.ini", "f(1,");
+    WriteTextFile("end.ini", "f(1,");
     CKVParse parser("end.ini");
     while (parser.GetChar() != -1) {
     }

@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,46 +17,22 @@ namespace stdfs = std::filesystem;
 
 static const char kLogName[] = "crash.log";
 
-static stdfs::path workspaceFolder;
+// The program's folder: left and removed at exit, after the last test. Whatever is
+// still open then (the log, on Windows) stays behind.
+static TempFolder* workspace = nullptr;
 
-// Leaves the folder and removes it with the fixtures. Whatever is still open
-// (the log, on Windows) stays behind.
 static void LeaveWorkspace() {
-    std::error_code failed;
-    stdfs::current_path(workspaceFolder.parent_path(), failed);
-    stdfs::remove_all(workspaceFolder, failed);
+    delete workspace;
+    workspace = nullptr;
 }
 
 void EnterWorkspace() {
-    static bool entered = false;
-    if (entered)
+    if (workspace)
         return;
-    entered = true;
-    const stdfs::path base = stdfs::temp_directory_path();
-    const unsigned long seed = static_cast<unsigned long>(time(nullptr)) ^
-                               static_cast<unsigned long>(clock()) * 2654435761u;
-    for (unsigned long attempt = 0;; ++attempt) {
-        const stdfs::path folder = base / ("tarvex-script-" + std::to_string(seed + attempt));
-        std::error_code failed;
-        if (stdfs::create_directory(folder, failed)) {
-            stdfs::current_path(folder);
-            workspaceFolder = folder;
-            atexit(LeaveWorkspace);
-            break;
-        }
-        ASSERT_LT(attempt, 1000u) << "cannot create a folder in " << base.string();
-    }
+    workspace = new TempFolder("script");
+    atexit(LeaveWorkspace);
     FS_init();
     FS_add_source(".", 0, 0, 0);
-}
-
-void WriteFixture(const std::string& name, const std::string& bytes) {
-    const stdfs::path path(name);
-    if (path.has_parent_path())
-        stdfs::create_directories(path.parent_path());
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << "cannot write " << name;
 }
 
 static size_t LogSize() {
@@ -235,7 +210,7 @@ Outcome ParseFile(const std::string& name) {
 
 Outcome ParseText(const std::string& script, const std::string& name) {
     EnterWorkspace();
-    WriteFixture(name, script);
+    WriteTextFile(name, script);
     return ParseFile(name);
 }
 

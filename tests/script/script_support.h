@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kvparse.h"
+#include "test_folder.h"
 
 #include <string>
 #include <vector>
@@ -11,9 +12,6 @@
 // Makes a new temporary folder the working folder and mounts it (once per process;
 // later calls do nothing). The log opens crash.log there at its first line.
 void EnterWorkspace();
-
-// Writes bytes to name (relative to the working folder), creating its folders.
-void WriteFixture(const std::string& name, const std::string& bytes);
 
 // The text the log gained since the reader was made (or last asked), with CR LF
 // turned into LF. Raw() gives the bytes as stored.
