@@ -50,7 +50,12 @@ static FILE* OpenCallLog() {
     return fopen(name, "ab");
 }
 
+// The field writers and the close do nothing for a null log, so each export
+// writes its line without a test of its own.
 static void CloseCallLog(FILE* log) {
+    if (log == nullptr) {
+        return;
+    }
     fputs("}\n", log);
     fclose(log);
 }
@@ -93,12 +98,17 @@ static FILE* BeginCall(const char* call) {
 }
 
 static void WriteStringField(FILE* log, const char* key, const char* value) {
+    if (log == nullptr) {
+        return;
+    }
     fprintf(log, ",\"%s\":", key);
     WriteJsonString(log, value);
 }
 
 static void WriteNumberField(FILE* log, const char* key, long long value) {
-    fprintf(log, ",\"%s\":%lld", key, value);
+    if (log != nullptr) {
+        fprintf(log, ",\"%s\":%lld", key, value);
+    }
 }
 
 // ---- Paths -----------------------------------------------------------------
@@ -238,10 +248,7 @@ static void CloseAll() {
 // ---- The exports -----------------------------------------------------------
 
 int FS_init(void) {
-    FILE* log = BeginCall("FS_init");
-    if (log != nullptr) {
-        CloseCallLog(log);
-    }
+    CloseCallLog(BeginCall("FS_init"));
     CloseAll(); // a second start begins afresh
     return 1;
 }
@@ -250,13 +257,11 @@ int FS_init(void) {
 // nothing (an archive file, a name that is no folder, a path too long, a full table).
 int FS_add_source(const char* name, int flag, int reserved1, int reserved2) {
     FILE* log = BeginCall("FS_add_source");
-    if (log != nullptr) {
-        WriteStringField(log, "name", name);
-        WriteNumberField(log, "flag", flag);
-        WriteNumberField(log, "arg3", reserved1);
-        WriteNumberField(log, "arg4", reserved2);
-        CloseCallLog(log);
-    }
+    WriteStringField(log, "name", name);
+    WriteNumberField(log, "flag", flag);
+    WriteNumberField(log, "arg3", reserved1);
+    WriteNumberField(log, "arg4", reserved2);
+    CloseCallLog(log);
     if (name == nullptr || name[0] == '\0' || IsArchiveName(name) || sourceCount >= kMaxSources) {
         return 0;
     }
@@ -306,12 +311,10 @@ FS_HANDLE FS_open(const char* path, int mode) {
         }
     }
     FILE* log = BeginCall("FS_open");
-    if (log != nullptr) {
-        WriteStringField(log, "path", path);
-        WriteNumberField(log, "mode", mode);
-        WriteNumberField(log, "result", result);
-        CloseCallLog(log);
-    }
+    WriteStringField(log, "path", path);
+    WriteNumberField(log, "mode", mode);
+    WriteNumberField(log, "result", result);
+    CloseCallLog(log);
     return result;
 }
 
@@ -319,11 +322,9 @@ int32_t FS_length(FS_HANDLE handle) {
     const OpenFile* entry = FileOf(handle);
     const int32_t result = entry != nullptr ? entry->length : -1;
     FILE* log = BeginCall("FS_length");
-    if (log != nullptr) {
-        WriteNumberField(log, "handle", handle);
-        WriteNumberField(log, "result", result);
-        CloseCallLog(log);
-    }
+    WriteNumberField(log, "handle", handle);
+    WriteNumberField(log, "result", result);
+    CloseCallLog(log);
     return result;
 }
 
@@ -335,12 +336,10 @@ int32_t FS_read(FS_HANDLE handle, void* dest, int32_t count) {
         result = ferror(entry->file) ? -1 : static_cast<int32_t>(got);
     }
     FILE* log = BeginCall("FS_read");
-    if (log != nullptr) {
-        WriteNumberField(log, "handle", handle);
-        WriteNumberField(log, "count", count);
-        WriteNumberField(log, "result", result);
-        CloseCallLog(log);
-    }
+    WriteNumberField(log, "handle", handle);
+    WriteNumberField(log, "count", count);
+    WriteNumberField(log, "result", result);
+    CloseCallLog(log);
     return result;
 }
 
@@ -351,10 +350,8 @@ void FS_close(FS_HANDLE handle) {
         entry->file = nullptr;
     }
     FILE* log = BeginCall("FS_close");
-    if (log != nullptr) {
-        WriteNumberField(log, "handle", handle);
-        CloseCallLog(log);
-    }
+    WriteNumberField(log, "handle", handle);
+    CloseCallLog(log);
 }
 
 int FS_exists(const char* name) {
@@ -364,11 +361,9 @@ int FS_exists(const char* name) {
     const int result =
         NormalizeLookup(normalized, name) && FindFile(normalized, full, &info) ? 1 : 0;
     FILE* log = BeginCall("FS_exists");
-    if (log != nullptr) {
-        WriteStringField(log, "name", name);
-        WriteNumberField(log, "result", result);
-        CloseCallLog(log);
-    }
+    WriteStringField(log, "name", name);
+    WriteNumberField(log, "result", result);
+    CloseCallLog(log);
     return result;
 }
 
@@ -382,20 +377,13 @@ void FS_path_normalize(char* dest, const char* src) {
     }
     // The source text is recorded before dest, which may be the same buffer, changes.
     FILE* log = BeginCall("FS_path_normalize");
-    if (log != nullptr) {
-        WriteStringField(log, "source", src);
-    }
+    WriteStringField(log, "source", src);
     NormalizePath(dest, src);
-    if (log != nullptr) {
-        WriteStringField(log, "result", dest);
-        CloseCallLog(log);
-    }
+    WriteStringField(log, "result", dest);
+    CloseCallLog(log);
 }
 
 void FS_shutdown(void) {
     CloseAll();
-    FILE* log = BeginCall("FS_shutdown");
-    if (log != nullptr) {
-        CloseCallLog(log);
-    }
+    CloseCallLog(BeginCall("FS_shutdown"));
 }
