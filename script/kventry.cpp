@@ -22,19 +22,31 @@ CKVPARSE_KEYWORD* CKVParse::ParseRoot(int* error) {
     return chain;
 }
 
-CKVPARSE_KEYWORD* ParseScriptFile(const char* path, KvIntVariable intVariable,
-                                  KvFloatVariable floatVariable, KvStringVariable stringVariable) {
+KvParseResult ParseScript(const char* path, KvIntVariable intVariable,
+                          KvFloatVariable floatVariable, KvStringVariable stringVariable,
+                          CKVPARSE_KEYWORD** tree) {
+    *tree = nullptr;
     CKVParse parser(path);
+    if (!parser.buffer)
+        return kKvUnreadable;
     parser.intVariable = intVariable;
     parser.floatVariable = floatVariable;
     parser.stringVariable = stringVariable;
     int error = 0;
     CKVPARSE_KEYWORD* chain = parser.ParseRoot(&error);
-    if (chain && error == 0 && parser.buffer)
-        return chain;
-    // A partial tree is never handed out.
-    if (error != 0)
+    if (error != 0) {
+        // A partial tree is never handed out.
         LogWrite("Parser: cant parse file '%s'\n", path ? path : "");
-    delete chain;
-    return nullptr;
+        delete chain;
+        return kKvParseFailed;
+    }
+    *tree = chain;
+    return kKvParsed;
+}
+
+CKVPARSE_KEYWORD* ParseScriptFile(const char* path, KvIntVariable intVariable,
+                                  KvFloatVariable floatVariable, KvStringVariable stringVariable) {
+    CKVPARSE_KEYWORD* tree;
+    ParseScript(path, intVariable, floatVariable, stringVariable, &tree);
+    return tree;
 }

@@ -62,6 +62,9 @@ class file_reader {
 inline bool IsSeparator(int c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ')';
 }
+// True when the names are equal but for the case of ASCII letters, as constant
+// names are looked up.
+bool KvSameName(const char* a, const char* b);
 // Comparison codes 1 ==, 2 !=, 3 >, 4 <, 5 >=, 6 <=; any other code yields false.
 bool CompareInt(int code, int32_t first, int32_t second);
 bool CompareFloat(int code, float first, float second);
@@ -156,6 +159,14 @@ class CKVParse {
 // be null.
 CKVPARSE_KEYWORD* ParseScriptFile(const char* path, KvIntVariable intVariable,
                                   KvFloatVariable floatVariable, KvStringVariable stringVariable);
+
+// The same parse for callers that must tell its three null results apart (the
+// command-line tool): *tree gets the chain, null for a file without calls, only
+// with kKvParsed.
+enum KvParseResult { kKvParsed, kKvParseFailed, kKvUnreadable };
+KvParseResult ParseScript(const char* path, KvIntVariable intVariable,
+                          KvFloatVariable floatVariable, KvStringVariable stringVariable,
+                          CKVPARSE_KEYWORD** tree);
 
 // ---- The hot lexical primitives, inline: the parser spends its time here. ----
 

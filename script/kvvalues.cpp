@@ -9,7 +9,7 @@ static bool IsDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
-static bool SameNameIgnoringCase(const char* a, const char* b) {
+bool KvSameName(const char* a, const char* b) {
     for (;; ++a, ++b) {
         if (LowerAscii(*a) != LowerAscii(*b))
             return false;
@@ -67,7 +67,7 @@ const CKVPARSE_PARAM* CKVParse::ReadConstant(int type, const char* typeName, int
     if (!ReadName(this, word, error))
         return nullptr;
     const CKVPARSE_KEYWORD* constant = constants;
-    while (constant && !SameNameIgnoringCase(constant->name, word))
+    while (constant && !KvSameName(constant->name, word))
         constant = constant->next;
     if (!constant) {
         ReportError("unknown const name '%s'", word);

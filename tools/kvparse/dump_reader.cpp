@@ -9,8 +9,6 @@
 namespace {
 
 const size_t kReadChunk = 65536;
-const int32_t kTypeInt = KV_INT;
-const int32_t kTypeString = KV_STRING;
 
 // A cursor over the dump with bounds checks. Every failure records the first
 // fault only; later reads after a failure return false at once.
@@ -82,7 +80,7 @@ class DumpCursor {
 CKVPARSE_PARAM* ReadParam(DumpCursor& cursor, uint32_t type) {
     uint32_t word = 0;
     std::string text;
-    if (type == static_cast<uint32_t>(kTypeString)) {
+    if (type == static_cast<uint32_t>(KV_STRING)) {
         if (!cursor.Text(&text, UINT32_MAX, "string"))
             return nullptr;
     } else if (!cursor.Word(&word)) {
@@ -93,7 +91,7 @@ CKVPARSE_PARAM* ReadParam(DumpCursor& cursor, uint32_t type) {
         return nullptr;
     // A length of 0 stands for "no variable".
     const char* name = variable.empty() ? nullptr : variable.c_str();
-    if (type == static_cast<uint32_t>(kTypeInt))
+    if (type == static_cast<uint32_t>(KV_INT))
         return new CKVPARSE_INT(static_cast<int32_t>(word), name);
     if (type == static_cast<uint32_t>(KV_FLOAT)) {
         float value;
@@ -124,7 +122,7 @@ bool ReadTree(DumpCursor& cursor, CKVPARSE_KEYWORD** root) {
         uint32_t tag;
         if (!cursor.Word(&tag))
             return false;
-        if (tag <= static_cast<uint32_t>(kTypeString)) {
+        if (tag <= static_cast<uint32_t>(KV_STRING)) {
             if (!node) {
                 cursor.Fail(at, "parameter outside a node record");
                 return false;

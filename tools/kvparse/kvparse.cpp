@@ -78,54 +78,37 @@ std::vector<IntVariable> intVariables;
 std::vector<FloatVariable> floatVariables;
 std::vector<StringVariable> stringVariables;
 
-// Variable names match as the script's keyword and constant names do: ignoring
-// the case of ASCII letters.
-bool SameName(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
+// Later options win, so the lookup runs from the back. Variable names match as the
+// script's constant names do.
+template <typename Variable>
+const Variable* FindVariable(const std::vector<Variable>& variables, const char* name) {
+    for (size_t i = variables.size(); i-- > 0;) {
+        if (KvSameName(variables[i].name.c_str(), name))
+            return &variables[i];
     }
-    return i == a.size() && !b[i];
+    return nullptr;
 }
 
-// Later options win, so the lookups run from the back.
 bool LookUpInt(int32_t* value, const char* name) {
-    for (size_t i = intVariables.size(); i-- > 0;) {
-        if (SameName(intVariables[i].name, name)) {
-            *value = intVariables[i].value;
-            return true;
-        }
-    }
-    return false;
+    const IntVariable* variable = FindVariable(intVariables, name);
+    if (variable)
+        *value = variable->value;
+    return variable != nullptr;
 }
 
 bool LookUpFloat(float* value, const char* name) {
-    for (size_t i = floatVariables.size(); i-- > 0;) {
-        if (SameName(floatVariables[i].name, name)) {
-            *value = floatVariables[i].value;
-            return true;
-        }
-    }
-    return false;
+    const FloatVariable* variable = FindVariable(floatVariables, name);
+    if (variable)
+        *value = variable->value;
+    return variable != nullptr;
 }
 
 bool LookUpString(char* value, const char* name) {
-    for (size_t i = stringVariables.size(); i-- > 0;) {
-        if (SameName(stringVariables[i].name, name)) {
-            // Option parsing has kept every value within the parser's buffer.
-            const std::string& text = stringVariables[i].value;
-            memcpy(value, text.c_str(), text.size() + 1);
-            return true;
-        }
-    }
-    return false;
+    const StringVariable* variable = FindVariable(stringVariables, name);
+    // Option parsing has kept every value within the parser's buffer.
+    if (variable)
+        memcpy(value, variable->value.c_str(), variable->value.size() + 1);
+    return variable != nullptr;
 }
 
 int UsageError(const char* format, const char* detail) {
@@ -181,28 +164,6 @@ bool ParseFloatValue(const std::string& text, float* value) {
         return false;
     *value = number;
     return true;
-}
-
-enum ParseOutcome { kParsed, kParseFailed, kUnreadable };
-
-// Parses path as ParseScriptFile does, but tells a file without calls (kParsed,
-// null tree) from a failed parse, which ParseScriptFile both answer with null.
-ParseOutcome ParseFile(const char* path, CKVPARSE_KEYWORD** tree) {
-    CKVParse parser(path);
-    if (!parser.buffer)
-        return kUnreadable;
-    parser.intVariable = intVariables.empty() ? nullptr : LookUpInt;
-    parser.floatVariable = floatVariables.empty() ? nullptr : LookUpFloat;
-    parser.stringVariable = stringVariables.empty() ? nullptr : LookUpString;
-    int error = 0;
-    CKVPARSE_KEYWORD* chain = parser.ParseRoot(&error);
-    if (error != 0) {
-        LogWrite("Parser: cant parse file '%s'\n", path);
-        delete chain;
-        return kParseFailed;
-    }
-    *tree = chain;
-    return kParsed;
 }
 
 bool WriteJson(const CKVPARSE_KEYWORD* tree) {
@@ -325,13 +286,16 @@ int Run(int argc, char** argv) {
     FS_init();
     FS_add_source(".", 0, 0, 0);
     CKVPARSE_KEYWORD* tree = nullptr;
-    ParseOutcome outcome = ParseFile(path, &tree);
+    const KvParseResult outcome =
+        ParseScript(path, intVariables.empty() ? nullptr : LookUpInt,
+                    floatVariables.empty() ? nullptr : LookUpFloat,
+                    stringVariables.empty() ? nullptr : LookUpString, &tree);
     int status = kExitOk;
-    if (outcome == kUnreadable) {
+    if (outcome == kKvUnreadable) {
         fprintf(stderr, "kvparse: cannot read '%s' (names are relative to the working folder)\n",
                 path);
         status = kExitFailure;
-    } else if (outcome == kParseFailed) {
+    } else if (outcome == kKvParseFailed) {
         status = kExitParseError;
     } else if (command == "json") {
         if (!WriteJson(tree))
