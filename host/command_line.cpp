@@ -17,8 +17,7 @@ bool IsArgumentSeparator(char c) {
 
 void SplitArguments(const char* moduleName, const char* commandLine) {
     static_assert(kCmdModuleNameSize < kCmdArgTextSize, "entry 0 always fits the store");
-    strncpy(cmdArgText, moduleName, kCmdModuleNameSize - 1);
-    cmdArgText[kCmdModuleNameSize - 1] = '\0';
+    CopyBounded(cmdArgText, kCmdModuleNameSize, moduleName);
     for (char*& entry : cmdArgs) {
         entry = nullptr;
     }

@@ -14,17 +14,12 @@ struct SettingKey {
     char* setting; // kSettingSize characters
 };
 
-void CopySetting(char* setting, const char* text) {
-    strncpy(setting, text, kSettingSize - 1);
-    setting[kSettingSize - 1] = '\0';
-}
-
 } // namespace
 
 void SetDefaultSettings(GameSettings* settings) {
-    CopySetting(settings->gameClassName, "TestGame");
-    CopySetting(settings->classFolder, "Java");
-    CopySetting(settings->packedClasses, "code");
+    CopyBounded(settings->gameClassName, kSettingSize, "TestGame");
+    CopyBounded(settings->classFolder, kSettingSize, "Java");
+    CopyBounded(settings->packedClasses, kSettingSize, "code");
 }
 
 const char* ConfigurationPath() {
@@ -61,7 +56,7 @@ void ApplySettings(const CKVPARSE_KEYWORD* chain, GameSettings* settings) {
                          entry.key, static_cast<unsigned>(kSettingSize - 1));
                 continue;
             }
-            CopySetting(entry.setting, text);
+            CopyBounded(entry.setting, kSettingSize, text);
         }
     }
 }

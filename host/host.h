@@ -7,8 +7,15 @@
 
 #include <stddef.h>
 #include <stdio.h>
+#include <string.h>
 
 class CKVPARSE_KEYWORD;
+
+// Copies at most size - 1 characters of src and always ends dest with a NUL.
+inline void CopyBounded(char* dest, size_t size, const char* src) {
+    strncpy(dest, src, size - 1);
+    dest[size - 1] = '\0';
+}
 
 // Buffer sizes, NUL included.
 const size_t kModulePathSize = 1024; // the executable's full path and the working folder

@@ -5,12 +5,6 @@
 
 namespace {
 
-// Copies src over dest (size bytes) with the NUL always in place.
-void CopyBounded(char* dest, size_t size, const char* src) {
-    strncpy(dest, src, size - 1);
-    dest[size - 1] = '\0';
-}
-
 // Turns every CR and LF into a NUL, so the text ends at its first line break.
 void CutAtLineBreak(char* text) {
     for (char* p = text; *p != '\0'; ++p) {
