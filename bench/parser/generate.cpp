@@ -25,8 +25,6 @@ const char* const kWords[] = {"alpha", "bravo",  "charlie", "delta", "echo",
                               "kilo",  "lima",   "mike",    "nov",   "oscar"};
 const int kWordCount = sizeof kWords / sizeof kWords[0];
 
-void Statement(std::string& out, int depth);
-
 void Indent(std::string& out, int depth) { out.append(static_cast<size_t>(depth) * 4, ' '); }
 
 void Call(std::string& out, int depth) {
