@@ -22,9 +22,9 @@ const DWORD kRepaintIntervalMs = 15;
 // Time between two looks for the wait file.
 const DWORD kWaitFilePollMs = 10;
 
-// The window class is registered once per process, by the first demo Init.
+// The window class is registered once per process, by the first demo Init; the
+// module it was registered for, or null while it is not.
 HINSTANCE registeredInstance = nullptr;
-bool classRegistered = false;
 
 LRESULT __stdcall DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -47,7 +47,7 @@ LRESULT __stdcall DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool RegisterDemoWindowClass(HINSTANCE instance) {
-    if (classRegistered) {
+    if (registeredInstance != nullptr) {
         return true;
     }
     WNDCLASSA windowClass;
@@ -61,8 +61,7 @@ bool RegisterDemoWindowClass(HINSTANCE instance) {
     if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return false;
     }
-    registeredInstance = instance;
-    classRegistered = true;
+    registeredInstance = instance; // never null: the game falls back to the program's module
     return true;
 }
 
@@ -112,9 +111,6 @@ int CStandinGame::Init(const char* commandLine, int showCommand) {
     if (scenario_.throwAtInit) {
         // No result: Init does not return.
         line.Write();
-        CLogLine thrown("event", "throw");
-        thrown.AddText("type", "CEngineException");
-        thrown.Write();
         ThrowScenarioException();
     }
 
@@ -154,9 +150,6 @@ int CStandinGame::OnIdle() {
     }
     if (idleCount_ == scenario_.throwAt) {
         LogIdleCount();
-        CLogLine line("event", "throw");
-        line.AddText("type", "CEngineException");
-        line.Write();
         ThrowScenarioException();
     }
     if (quitPosted_) {
@@ -283,9 +276,8 @@ void CStandinGame::Paint(HWND window) {
 }
 
 void UnregisterDemoWindowClass() {
-    if (classRegistered) {
+    if (registeredInstance != nullptr) {
         UnregisterClassA(kDemoWindowClass, registeredInstance);
-        classRegistered = false;
         registeredInstance = nullptr;
     }
 }

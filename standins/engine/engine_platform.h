@@ -63,7 +63,6 @@ struct CREATESTRUCT_HEAD {
     void* lpCreateParams;
 };
 
-const UINT WM_CREATE = 0x0001;
 const UINT WM_DESTROY = 0x0002;
 const UINT WM_PAINT = 0x000F;
 const UINT WM_NCCREATE = 0x0081;

@@ -181,6 +181,9 @@ void ClassProper(const char* gameClassName, char* dest, size_t capacity) {
 }
 
 void ThrowScenarioException() {
+    CLogLine thrown("event", "throw");
+    thrown.AddText("type", "CEngineException");
+    thrown.Write();
     throw CEngineException(kScenarioExceptionMessage, kScenarioExceptionFile,
                            kScenarioExceptionLine);
 }

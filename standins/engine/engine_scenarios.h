@@ -48,7 +48,7 @@ extern const char kScenarioExceptionMessage[];
 extern const char kScenarioExceptionFile[];
 const int kScenarioExceptionLine = 12;
 
-// Raises the scenario's CEngineException. Never returns.
+// Logs {"event":"throw",...} and raises the scenario's CEngineException. Never returns.
 [[noreturn]] void ThrowScenarioException();
 
 // Raises the fault of the kind: a write to address 0, an integer division by zero or
