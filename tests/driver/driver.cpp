@@ -22,20 +22,15 @@
 //                        while the box is up ("mutex":true|false).
 //
 //   --hold NAME          before the debuggee, start a first copy, plain (not debugged),
-//                        with the command line "FIRST" waitfile=NAME[ FIRST-TAIL] and
-//                        its own folder as working folder. Wait until that copy's
-//                        ready file holds the ready text, run the debuggee as above,
+//                        with the command line "FIRST" waitfile=NAME and its own
+//                        folder as working folder. Wait until that copy's engine.log
+//                        holds "call":"Init" (the engine stand-in writes it when Init
+//                        has returned and the loop begins), run the debuggee as above,
 //                        then create NAME in the first copy's folder, wait for the
 //                        first copy and print {"event":"first-exit","code":N}
 //                        ({"event":"first-timeout"} when it has to be killed).
 //   --first PROGRAM      the first copy's program (default: PROGRAM).
-//   --first-tail TEXT    words after waitfile=NAME on the first copy's command line.
-//   --first-tail-hex HEX the same as hex byte pairs.
 //   --first-env NAME=VALUE  as --env, for the first copy only.
-//   --ready FILE         the ready file, relative to the first copy's folder
-//                        (default engine.log).
-//   --ready-text TEXT    the ready text (default "call":"Init", which the engine
-//                        stand-in writes when Init has returned and the loop begins).
 //
 // Transcript, one JSON object a line, in the order things happened:
 //   {"event":"debug","text":T}                       an OutputDebugString text
@@ -93,11 +88,12 @@ struct Options {
     std::string mutexName;
     std::string holdName;
     std::string firstProgram;
-    std::string firstTail;
     std::vector<EnvSetting> firstEnv;
-    std::string readyFile = "engine.log";
-    std::string readyText = "\"call\":\"Init\"";
 };
+
+// The first copy is ready once this file of its folder holds this text.
+const char kReadyFile[] = "engine.log";
+const char kReadyText[] = "\"call\":\"Init\"";
 
 // ---- Output ------------------------------------------------------------------------
 
@@ -224,16 +220,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->holdName = value;
         } else if (option == "--first") {
             options->firstProgram = value;
-        } else if (option == "--first-tail") {
-            options->firstTail = value;
-        } else if (option == "--first-tail-hex") {
-            good = ParseHex(value, &options->firstTail);
         } else if (option == "--first-env") {
             good = ParseEnv(value, &options->firstEnv);
-        } else if (option == "--ready") {
-            options->readyFile = value;
-        } else if (option == "--ready-text") {
-            options->readyText = value;
         } else {
             Usage(("unknown option " + option).c_str());
             return false;
@@ -584,21 +572,24 @@ class DebugSession {
     std::map<DWORD, HANDLE> threads_;
 };
 
-int RunDebuggee(const Options& options) {
-    const std::string program = FullPath(options.program);
-    std::string commandLine = CommandLineFor(program, options.tail);
+// Starts program with its command line, the environment changes applied for the
+// start only, in folder (null: the driver's own).
+bool Start(const std::string& program, std::string commandLine, const std::vector<EnvSetting>& env,
+           const char* folder, DWORD flags, PROCESS_INFORMATION* info) {
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
+    ScopedEnvironment environment(env);
+    return CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr,
+                          folder, &startup, info) != FALSE;
+}
+
+int RunDebuggee(const Options& options) {
+    const std::string program = FullPath(options.program);
     PROCESS_INFORMATION info;
-    BOOL started;
-    {
-        ScopedEnvironment environment(options.env);
-        started = CreateProcessA(
-            program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-            nullptr, options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &info);
-    }
-    if (!started) {
+    if (!Start(program, CommandLineFor(program, options.tail), options.env,
+               options.cwd.empty() ? nullptr : options.cwd.c_str(), DEBUG_ONLY_THIS_PROCESS,
+               &info)) {
         PrintError("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
         return kExitCannotStart;
     }
@@ -643,22 +634,9 @@ HANDLE KillOnCloseJob() {
 int RunHeld(const Options& options) {
     const std::string first = FullPath(options.firstProgram);
     const std::string folder = FolderOf(first);
-    std::string tail = "waitfile=" + options.holdName;
-    if (!options.firstTail.empty()) {
-        tail += " " + options.firstTail;
-    }
-    std::string commandLine = CommandLineFor(first, tail);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info;
-    BOOL started;
-    {
-        ScopedEnvironment environment(options.firstEnv);
-        started = CreateProcessA(first.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                 nullptr, folder.c_str(), &startup, &info);
-    }
-    if (!started) {
+    if (!Start(first, CommandLineFor(first, "waitfile=" + options.holdName), options.firstEnv,
+               folder.c_str(), 0, &info)) {
         PrintError("cannot start the first copy " + first);
         return kExitCannotStart;
     }
@@ -668,11 +646,11 @@ int RunHeld(const Options& options) {
     }
     CloseHandle(info.hThread);
 
-    const std::string readyPath = folder + "\\" + options.readyFile;
+    const std::string readyPath = folder + "\\" + kReadyFile;
     const DWORD start = GetTickCount();
     bool ready = false;
     while (!ready) {
-        ready = FileHolds(readyPath, options.readyText);
+        ready = FileHolds(readyPath, kReadyText);
         if (ready) {
             break;
         }

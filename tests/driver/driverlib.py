@@ -84,11 +84,11 @@ def as_bytes(text):
 
 
 def run(program, cwd=None, tail="", env=None, mutex=None, hold=None, first=None,
-        first_tail="", first_env=None, ready=None, timeout_ms=None):
+        first_env=None, timeout_ms=None):
     """Runs PROGRAM (a Unix path) under the driver and returns its Transcript.
 
     env and first_env map names to values for the debuggee and the first copy
-    ("" removes a variable); tail and first_tail are str (Latin-1) or bytes.
+    ("" removes a variable); tail is str (Latin-1) or bytes.
     """
     timeout_ms = timeout_ms or TIMEOUT_MS
     args = [WINE, os.path.join(BIN, "driver.exe"), "--timeout-ms", str(timeout_ms)]
@@ -104,12 +104,8 @@ def run(program, cwd=None, tail="", env=None, mutex=None, hold=None, first=None,
         args += ["--hold", hold]
         if first:
             args += ["--first", win_path(first)]
-        if first_tail:
-            args += ["--first-tail-hex", _hex(first_tail)]
         for name, value in (first_env or {}).items():
             args += ["--first-env", f"{name}={value}"]
-        if ready:
-            args += ["--ready", ready]
     args.append(win_path(program))
     # The driver enforces its own limits; this one only catches a stuck Wine.
     waits = 3 if hold else 1
