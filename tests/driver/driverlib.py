@@ -4,6 +4,7 @@ Shared by the driver's own tests and the host's integration tests. The build tel
 where things are through the environment:
   TARVEX_BIN        the build's bin folder (driver.exe and the programs under test)
   TARVEX_WINE       the build's wine-run.sh
+  TARVEX_WINEPREFIX the Wine prefix it uses
   TARVEX_WORK       a scratch folder for the tests' game folders
   TARVEX_TIMEOUT_MS how long one run may take inside the driver (default 120000;
                     Wine under emulation is slow)

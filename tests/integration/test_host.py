@@ -96,15 +96,6 @@ class GameFolder:
                         first_env={"TARVEX_FS_LOG": "fs.log"})
 
 
-def wine_prefix():
-    """The prefix the build's wine-run.sh uses (its WINEPREFIX line)."""
-    with open(driverlib.WINE) as script:
-        for line in script:
-            if line.startswith("export WINEPREFIX="):
-                return line.split("=", 1)[1].strip().strip('"')
-    raise AssertionError(f"no WINEPREFIX in {driverlib.WINE}")
-
-
 def configuration(name=None, classes=None, packed=None):
     """A game.ini that declares the three keys and sets those given."""
     text = DECLARATIONS
@@ -508,7 +499,8 @@ class PrelaunchTools(unittest.TestCase):
         # The search path holds only an empty folder. Wine's process start also looks
         # in its own system folder, beyond the search path, and the prefix ships a
         # dxdiag.exe there: it is moved aside for this one run.
-        system32 = os.path.join(wine_prefix(), "drive_c", "windows", "system32")
+        system32 = os.path.join(driverlib.setting("TARVEX_WINEPREFIX"), "drive_c", "windows",
+                                "system32")
         self.assertTrue(os.path.isdir(system32), "the Wine prefix is not made yet")
         game = GameFolder("dxdiag-missing", dxdiag_report=False)
         empty = driverlib.fresh_folder(os.path.join("itest", "dxdiag-missing-path"))
