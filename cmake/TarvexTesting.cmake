@@ -1,10 +1,14 @@
-# tarvex_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
+# tarvex_add_gtest(NAME [NO_MAIN] SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # A GoogleTest program registered as one ctest test; on win32 ctest runs it under
-# Wine through the cross-compiling emulator.
+# Wine through the cross-compiling emulator. NO_MAIN: the program has a main of its own.
 function(tarvex_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "NO_MAIN" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+    if(ARG_NO_MAIN)
+        target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest)
+    else()
+        target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
