@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ clang lld llvm libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine wine32:i386 wine64 strace
   xvfb imagemagick x11-utils
   python3
 )
