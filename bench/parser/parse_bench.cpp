@@ -35,9 +35,8 @@ double Seconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-double SystemSeconds(const rusage& usage) {
-    return static_cast<double>(usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
 }
 
 size_t ResidentBytes() {
@@ -145,13 +144,31 @@ struct LibconfigParser {
     void Delete() { config_destroy(&config); }
 };
 
+// Wall-clock and processor seconds: on a busy machine the processor time is closer
+// to the work's own cost.
+struct Times {
+    double wall;
+    double cpu;
+};
+
+Times Now() {
+    timespec cpu;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    return {Seconds(), static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9};
+}
+
+Times Since(const Times& start) {
+    const Times now = Now();
+    return {now.wall - start.wall, now.cpu - start.cpu};
+}
+
 struct Round {
-    double parse;
-    double destroy;
+    Times parse;
+    Times destroy;
     size_t tree;   // resident growth once the parse has returned
     size_t peak;   // resident peak during the parse, above the size before it
+    double system; // processor seconds of the parse in the kernel
     long faults;   // page faults during the parse
-    double system; // seconds the kernel spent for the process during the parse
 };
 
 template <class Parser> Round ParseOnce(Parser& parser) {
@@ -160,18 +177,18 @@ template <class Parser> Round ParseOnce(Parser& parser) {
     const size_t before = ResidentBytes();
     rusage usageBefore;
     getrusage(RUSAGE_SELF, &usageBefore);
-    const double start = Seconds();
+    const Times start = Now();
     parser.Parse();
-    const double parsed = Seconds();
+    round.parse = Since(start);
     rusage usageAfter;
     getrusage(RUSAGE_SELF, &usageAfter);
     round.peak = ResidentPeakBytes() - before;
     round.tree = ResidentBytes() - before;
     round.faults = usageAfter.ru_minflt - usageBefore.ru_minflt;
-    round.system = SystemSeconds(usageAfter) - SystemSeconds(usageBefore);
+    round.system = Seconds(usageAfter.ru_stime) - Seconds(usageBefore.ru_stime);
+    const Times deleting = Now();
     parser.Delete();
-    round.destroy = Seconds() - parsed;
-    round.parse = parsed - start;
+    round.destroy = Since(deleting);
     return round;
 }
 
@@ -217,21 +234,25 @@ int main(int argc, char** argv) {
     const double megabytes = fileBytes / (1024.0 * 1024.0);
     const Round& cold = rounds.front();
     printf("%s: file %.1f MB\n", kind.c_str(), megabytes);
-    printf("cold: parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.3fx parse)\n",
-           megabytes / cold.parse, cold.parse, megabytes / cold.destroy, cold.destroy,
-           cold.destroy / cold.parse);
-    printf("cold: %ld page faults, %.3f s of the parse in the kernel\n", cold.faults, cold.system);
+    printf("cold: parse %.1f MB/s (%.3f s, cpu %.3f s), delete %.3f s (cpu %.3f s, %.3fx parse)\n",
+           megabytes / cold.parse.wall, cold.parse.wall, cold.parse.cpu, cold.destroy.wall,
+           cold.destroy.cpu, cold.destroy.wall / cold.parse.wall);
+    printf("cold: %ld page faults, cpu %.3f s of the parse in the kernel\n", cold.faults,
+           cold.system);
     printf("cold: tree %.2fx file, peak %.2fx file (resident)\n",
            static_cast<double>(cold.tree) / fileBytes, static_cast<double>(cold.peak) / fileBytes);
     if (repeats > 0) {
         const Round& best =
-            *std::min_element(rounds.begin() + 1, rounds.end(),
-                              [](const Round& a, const Round& b) { return a.parse < b.parse; });
-        printf(
-            "warm (best of %d): parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.3fx parse), "
-            "%ld page faults\n",
-            repeats, megabytes / best.parse, best.parse, megabytes / best.destroy, best.destroy,
-            best.destroy / best.parse, best.faults);
+            *std::min_element(rounds.begin() + 1, rounds.end(), [](const Round& a, const Round& b) {
+                return a.parse.wall < b.parse.wall;
+            });
+        printf("warm (best of %d): parse %.1f MB/s (%.3f s, cpu %.3f s), delete %.3f s (cpu %.3f "
+               "s), %ld page faults\n",
+               repeats, megabytes / best.parse.wall, best.parse.wall, best.parse.cpu,
+               best.destroy.wall, best.destroy.cpu, best.faults);
     }
+    // For bench/parser/run.sh: the cold round's seconds and peak.
+    printf("figures: %.4f %.4f %.4f %.4f %.3f\n", cold.parse.wall, cold.parse.cpu,
+           cold.destroy.wall, cold.destroy.cpu, static_cast<double>(cold.peak) / fileBytes);
     return 0;
 }
