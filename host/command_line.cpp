@@ -1,5 +1,5 @@
 // The process-wide argument vector, split from the command-line tail.
-#include "host.h"
+#include "host_core.h"
 
 #include <string.h>
 
@@ -49,12 +49,4 @@ void SplitArguments(const char* moduleName, const char* commandLine) {
         used += length + 1;
         p += length;
     }
-}
-
-void SplitCommandLine(const char* commandLine, HINSTANCE instance) {
-    char moduleName[kCmdModuleNameSize];
-    const DWORD length = GetModuleFileNameA(instance, moduleName, kCmdModuleNameSize);
-    // Older systems leave a cut name without its NUL.
-    moduleName[length < kCmdModuleNameSize ? length : kCmdModuleNameSize - 1] = '\0';
-    SplitArguments(moduleName, commandLine);
 }

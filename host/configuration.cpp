@@ -1,10 +1,11 @@
 // The start-up configuration: which file to read, and the three settings taken from
 // its parse tree.
-#include "host.h"
+#include "host_core.h"
 
 #include "kvtree.h"
 #include "log.h"
 
+#include <ctype.h>
 #include <string.h>
 
 namespace {
@@ -13,6 +14,21 @@ struct SettingKey {
     const char* key;
     char* setting; // kSettingSize characters
 };
+
+// Compares without regard to ASCII case, as the platform's _stricmp does in the C
+// locale; written out so the lookup is the same on every platform.
+bool SameKey(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const int ca = tolower(static_cast<unsigned char>(*a));
+        const int cb = tolower(static_cast<unsigned char>(*b));
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == 0) {
+            return true;
+        }
+    }
+}
 
 } // namespace
 
@@ -41,7 +57,7 @@ void ApplySettings(const CKVPARSE_KEYWORD* chain, GameSettings* settings) {
     };
     for (const CKVPARSE_KEYWORD* node = chain; node != nullptr; node = node->next) {
         for (const SettingKey& entry : keys) {
-            if (_stricmp(node->name, entry.key) != 0) {
+            if (!SameKey(node->name, entry.key)) {
                 continue;
             }
             const char* text = node->GetFirstString();

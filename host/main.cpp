@@ -9,30 +9,12 @@
 #include "log.h"
 
 #include <mmsystem.h>
-#include <stdlib.h>
+#include <stdio.h>
 
 namespace {
 
 const int kArchiveCount = 64; // data0.pak to data63.pak
 const int kCreateGameMode = 1;
-
-// Makes the executable's folder the current folder. A failure is not reported; a
-// path too long for the buffer is not used at all, since a cut path names another
-// folder.
-void EnterExecutableFolder() {
-    char modulePath[kModulePathSize];
-    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kModulePathSize);
-    if (length == 0 || length >= kModulePathSize) {
-        return;
-    }
-    char drive[_MAX_DRIVE];
-    char directory[kModulePathSize]; // no part is longer than the whole path
-    _splitpath(modulePath, drive, directory, nullptr, nullptr);
-    char workingFolder[kModulePathSize];
-    snprintf(workingFolder, sizeof workingFolder, "%s%s", drive, directory);
-    workingFolder[kModulePathSize - 1] = '\0';
-    SetCurrentDirectoryA(workingFolder);
-}
 
 // Offers every archive name whether or not the file exists, then the loose folders;
 // later sources win. No result is looked at.

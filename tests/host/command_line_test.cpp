@@ -1,5 +1,5 @@
 // The split of the command-line tail into the process-wide argument vector.
-#include "host.h"
+#include "host_core.h"
 
 #include <gtest/gtest.h>
 
@@ -103,15 +103,6 @@ TEST(SplitArguments, ASecondSplitReplacesTheFirst) {
     SplitArguments("m", "d");
     EXPECT_EQ(Arguments(), std::vector<std::string>{"d"});
     EXPECT_EQ(cmdArgs[2], nullptr);
-}
-
-TEST(SplitCommandLine, EntryZeroIsTheModuleFileName) {
-    char expected[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, expected, sizeof expected);
-    ASSERT_GT(length, 0u);
-    SplitCommandLine("ini=a.ini", GetModuleHandleA(nullptr));
-    EXPECT_STREQ(cmdArgs[0], expected);
-    EXPECT_EQ(Arguments(), std::vector<std::string>{"ini=a.ini"});
 }
 
 } // namespace

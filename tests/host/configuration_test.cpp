@@ -1,5 +1,5 @@
 // Which configuration file is read, and how the three settings come from its tree.
-#include "host.h"
+#include "host_core.h"
 
 #include "filesystem.h"
 #include "kvtree.h"
