@@ -3,7 +3,7 @@
 // back from crash.log, and a one-line rendering of parse trees.
 #pragma once
 
-#include "kvparse.h"
+#include "kvparser.h"
 #include "test_folder.h"
 
 #include <string>
