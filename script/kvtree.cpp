@@ -14,15 +14,15 @@ char* DupString(const char* s) {
     return copy;
 }
 
-CKVPARSE_PARAM::CKVPARSE_PARAM(int type, const char* name)
-    : next(nullptr), type(type), name(DupString(name)) {}
+CKVPARSE_PARAM::CKVPARSE_PARAM(int typeCode, const char* variable)
+    : next(nullptr), type(typeCode), name(DupString(variable)) {}
 
 CKVPARSE_PARAM::~CKVPARSE_PARAM() {
     KvReleaseString(name);
 }
 
-CKVPARSE_INT::CKVPARSE_INT(int32_t value, const char* name)
-    : CKVPARSE_PARAM(KV_INT, name), value(value) {}
+CKVPARSE_INT::CKVPARSE_INT(int32_t number, const char* variable)
+    : CKVPARSE_PARAM(KV_INT, variable), value(number) {}
 
 CKVPARSE_INT::CKVPARSE_INT(const CKVPARSE_INT& source)
     : CKVPARSE_PARAM(KV_INT, source.name), value(source.value) {
@@ -31,8 +31,8 @@ CKVPARSE_INT::CKVPARSE_INT(const CKVPARSE_INT& source)
 
 CKVPARSE_INT::~CKVPARSE_INT() {}
 
-CKVPARSE_FLOAT::CKVPARSE_FLOAT(float value, const char* name)
-    : CKVPARSE_PARAM(KV_FLOAT, name), value(value) {}
+CKVPARSE_FLOAT::CKVPARSE_FLOAT(float number, const char* variable)
+    : CKVPARSE_PARAM(KV_FLOAT, variable), value(number) {}
 
 CKVPARSE_FLOAT::CKVPARSE_FLOAT(const CKVPARSE_FLOAT& source)
     : CKVPARSE_PARAM(KV_FLOAT, source.name), value(source.value) {
@@ -41,8 +41,8 @@ CKVPARSE_FLOAT::CKVPARSE_FLOAT(const CKVPARSE_FLOAT& source)
 
 CKVPARSE_FLOAT::~CKVPARSE_FLOAT() {}
 
-CKVPARSE_STRING::CKVPARSE_STRING(const char* value, const char* name)
-    : CKVPARSE_PARAM(KV_STRING, name), value(DupString(value)) {}
+CKVPARSE_STRING::CKVPARSE_STRING(const char* text, const char* variable)
+    : CKVPARSE_PARAM(KV_STRING, variable), value(DupString(text)) {}
 
 CKVPARSE_STRING::CKVPARSE_STRING(const CKVPARSE_STRING& source)
     : CKVPARSE_PARAM(KV_STRING, source.name), value(DupString(source.value)) {

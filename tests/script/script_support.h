@@ -53,6 +53,10 @@ struct Outcome {
 Outcome ParseText(const std::string& script, const std::string& name = "case.ini");
 Outcome ParseFile(const std::string& name);
 
+// Called by ParseFile with the script's name before the parse that it checks, when
+// set: the fault-injection program runs its allocation failures there.
+extern void (*beforeParse)(const std::string& name);
+
 bool TestIntVariable(int32_t* value, const char* name);
 bool TestFloatVariable(float* value, const char* name);
 bool TestStringVariable(char* value, const char* name);
