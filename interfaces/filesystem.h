@@ -21,7 +21,8 @@ int FS_add_source(const char* name, int flag, int reserved1, int reserved2);
 FS_HANDLE FS_open(const char* path, int mode);
 // Length of the open file in bytes, or -1.
 int32_t FS_length(FS_HANDLE handle);
-// Reads up to count bytes into dest; -1 on failure, otherwise the count read.
+// Reads up to count bytes into dest; -1 on failure. Any other result is success and
+// need not be the count read (a file system may answer with a status).
 int32_t FS_read(FS_HANDLE handle, void* dest, int32_t count);
 void FS_close(FS_HANDLE handle);
 // Non-zero when the file exists in some source.

@@ -3,8 +3,7 @@
 //   prototype -> name '(' [ typeword { ',' typeword } ] ')'
 // Only the first letter of a prototype's type word counts. Blanks and comments may
 // stand between the tokens inside the brackets, not between '$' or '!' and the name.
-#include "kvinternal.h"
-#include "kvparse.h"
+#include "kvparser.h"
 
 #include <string.h>
 
@@ -31,31 +30,21 @@ int TypeOfLetter(int c) {
 // A named constant, pushed at the head of constants for the rest of the parse.
 void CKVParse::ParseConstDef(int* error) {
     std::unique_ptr<CKVPARSE_KEYWORD> node(new CKVPARSE_KEYWORD());
-    if (ReadWord(node->name, kKvWordSize) != 0) {
-        ReportError("error in const def");
-        *error = 1;
+    if (ReadWord(node->name, kKvWordSize) != kKvNoError) {
+        Fail(error, "error in const def");
         return;
     }
     LowerCaseName(node->name);
-    SkipBlanks();
-    if (GetChar() != '(') {
-        ReportError("left bracked expected in const def");
-        *error = 1;
+    if (!Expect('(', error, "left bracked expected in const def"))
         return;
-    }
     SkipBlanks();
     const int type = TypeOfLetter(GetChar());
     if (type < 0) {
-        ReportError("unexpected character in typedef");
-        *error = 1;
+        Fail(error, "unexpected character in typedef");
         return;
     }
-    SkipBlanks();
-    if (GetChar() != ',') {
-        ReportError("unexpected character in typedef");
-        *error = 1;
+    if (!Expect(',', error, "unexpected character in typedef"))
         return;
-    }
     SkipBlanks();
     CKVPARSE_PARAM* value;
     if (type == KV_INT)
@@ -70,12 +59,8 @@ void CKVParse::ParseConstDef(int* error) {
     KvReleaseString(value->name);
     value->name = nullptr;
     node->params = value;
-    SkipBlanks();
-    if (GetChar() != ')') {
-        ReportError("unexpected character in typedef");
-        *error = 1;
+    if (!Expect(')', error, "unexpected character in typedef"))
         return;
-    }
     node->next = constants;
     constants = node.release();
 }
@@ -85,9 +70,8 @@ void CKVParse::ParseConstDef(int* error) {
 void CKVParse::ParseDirective(int* error, CKVPARSE_KEYWORD*& included,
                               CKVPARSE_KEYWORD*& prototypes) {
     std::unique_ptr<CKVPARSE_KEYWORD> node(new CKVPARSE_KEYWORD());
-    if (ReadWord(node->name, kKvWordSize) != 0) {
-        ReportError("error in typedef");
-        *error = 1;
+    if (ReadWord(node->name, kKvWordSize) != kKvNoError) {
+        Fail(error, "error in typedef");
         return;
     }
     LowerCaseName(node->name);
@@ -106,8 +90,7 @@ void CKVParse::ParseDirective(int* error, CKVPARSE_KEYWORD*& included,
         return;
     }
     if (bracket != '(') {
-        ReportError("left bracked expected in typedef");
-        *error = 1;
+        Fail(error, "left bracked expected in typedef");
         return;
     }
 
@@ -123,16 +106,14 @@ void CKVParse::ParseDirective(int* error, CKVPARSE_KEYWORD*& included,
             if (c == ',') {
                 afterType = false;
             } else if (c == -1) {
-                ReportError("unexpected end of file in typedef");
-                *error = 1;
+                Fail(error, "unexpected end of file in typedef");
                 return;
             }
             continue; // the rest of a type word is skipped
         }
         const int type = TypeOfLetter(c);
         if (type < 0) {
-            ReportError("unexpected characted in typedef");
-            *error = 1;
+            Fail(error, "unexpected characted in typedef");
             return;
         }
         *tail = new CKVPARSE_PARAM(type, nullptr);

@@ -1,13 +1,12 @@
 // The parse entry: one file into one tree.
-#include "kvinternal.h"
-#include "kvparse.h"
+#include "kvparser.h"
 
 #include "log.h"
 
 // The prototypes of the whole parse live here and end with it; the constants end
 // with the parser object.
 CKVPARSE_KEYWORD* CKVParse::ParseRoot(int* error) {
-    *error = 0;
+    *error = kKvNoError;
     pos = 0;
     line = 1;
     CKVPARSE_KEYWORD* prototypes = nullptr;
@@ -32,9 +31,9 @@ KvParseResult ParseScript(const char* path, KvIntVariable intVariable,
     parser.intVariable = intVariable;
     parser.floatVariable = floatVariable;
     parser.stringVariable = stringVariable;
-    int error = 0;
+    int error = kKvNoError;
     CKVPARSE_KEYWORD* chain = parser.ParseRoot(&error);
-    if (error != 0) {
+    if (error != kKvNoError) {
         // A partial tree is never handed out.
         LogWrite("Parser: cant parse file '%s'\n", path ? path : "");
         delete chain;

@@ -5,8 +5,7 @@
 // The included file is parsed by a parser object of its own, relative to the
 // directory of the file that holds the directive; its calls, its top-level
 // prototypes and its constants flow back into the including parse.
-#include "kvinternal.h"
-#include "kvparse.h"
+#include "kvparser.h"
 
 #include "filesystem.h"
 
@@ -17,23 +16,18 @@
 void CKVParse::ParseInclude(int bracket, int* error, CKVPARSE_KEYWORD*& included,
                             CKVPARSE_KEYWORD*& prototypes) {
     if (bracket != '(') {
-        ReportError("left bracked expected in include");
-        *error = 1;
+        Fail(error, "left bracked expected in include");
         return;
     }
     SkipBlanks();
     // A name that cannot be read is no error of its own: the block goes on from
     // where the reader stopped.
-    int nameError = 0;
+    int nameError = kKvNoError;
     std::unique_ptr<CKVPARSE_STRING> name(ReadString(&nameError));
     if (nameError)
         return;
-    SkipBlanks();
-    if (GetChar() != ')') {
-        ReportError("right bracked expected in include");
-        *error = 1;
+    if (!Expect(')', error, "right bracked expected in include"))
         return;
-    }
     if (name->value && name->value[0])
         IncludeFile(name.get(), error, included, prototypes);
 }
@@ -42,21 +36,18 @@ void CKVParse::ParseConditionalInclude(bool floats, int bracket, int* error,
                                        CKVPARSE_KEYWORD*& included, CKVPARSE_KEYWORD*& prototypes) {
     const char* directive = floats ? "include_if_float" : "include_if_int";
     if (bracket != '(') {
-        ReportError("left bracked expected in '%s'", directive);
-        *error = 1;
+        Fail(error, "left bracked expected in '%s'", directive);
         return;
     }
     // One operand of the directive's kind, or null after the report. Both kinds share
     // one holder type; the comparison picks by kind.
     auto readOperand = [&]() -> CKVPARSE_PARAM* {
         SkipBlanks();
-        int own = 0;
+        int own = kKvNoError;
         CKVPARSE_PARAM* operand =
             floats ? static_cast<CKVPARSE_PARAM*>(ReadFloat(&own)) : ReadInt(&own);
-        if (own) {
-            ReportError("int expected in '%s'", directive);
-            *error = 1;
-        }
+        if (own)
+            Fail(error, "int expected in '%s'", directive);
         return operand; // null whenever the reader set its flag
     };
     std::unique_ptr<CKVPARSE_PARAM> first(readOperand());
@@ -65,33 +56,23 @@ void CKVParse::ParseConditionalInclude(bool floats, int bracket, int* error,
     SkipBlanks();
     const int code = ReadOperator();
     if (code == 0) {
-        ReportError("operator expected in '%s'", directive);
-        *error = 1;
+        Fail(error, "operator expected in '%s'", directive);
         return;
     }
     std::unique_ptr<CKVPARSE_PARAM> second(readOperand());
     if (!second)
         return;
-    SkipBlanks();
-    if (GetChar() != ',') {
-        ReportError("comma expected in '%s'", directive);
-        *error = 1;
+    if (!Expect(',', error, "comma expected in '%s'", directive))
         return;
-    }
     SkipBlanks();
-    int own = 0;
+    int own = kKvNoError;
     std::unique_ptr<CKVPARSE_STRING> name(ReadString(&own));
     if (own) {
-        ReportError("string expected in '%s'", directive);
-        *error = 1;
+        Fail(error, "string expected in '%s'", directive);
         return;
     }
-    SkipBlanks();
-    if (GetChar() != ')') {
-        ReportError("right bracked expected in '%s'", directive);
-        *error = 1;
+    if (!Expect(')', error, "right bracked expected in '%s'", directive))
         return;
-    }
     if (!name->value || !name->value[0])
         return;
     const bool holds = floats ? CompareFloat(code, static_cast<CKVPARSE_FLOAT*>(first.get())->value,
@@ -131,9 +112,8 @@ void CKVParse::IncludeFile(CKVPARSE_STRING* name, int* error, CKVPARSE_KEYWORD*&
     const size_t directoryLength = strlen(directory);
     const size_t nameLength = strlen(text);
     if (directoryLength + nameLength >= static_cast<size_t>(kKvIncludePathSize)) {
-        ReportError("include path longer than %d characters: '%s%s'", kKvIncludePathSize - 1,
-                    directory, text);
-        *error = 1;
+        Fail(error, "include path longer than %d characters: '%s%s'", kKvIncludePathSize - 1,
+             directory, text);
         return;
     }
     char path[kKvIncludePathSize];
@@ -142,8 +122,7 @@ void CKVParse::IncludeFile(CKVPARSE_STRING* name, int* error, CKVPARSE_KEYWORD*&
     FS_path_normalize(path, path);
     // The included parser's filePath must hold it whole.
     if (strlen(path) >= static_cast<size_t>(kKvPathSize)) {
-        ReportError("include path longer than %d characters: '%s'", kKvPathSize - 1, path);
-        *error = 1;
+        Fail(error, "include path longer than %d characters: '%s'", kKvPathSize - 1, path);
         return;
     }
 
@@ -154,15 +133,13 @@ void CKVParse::IncludeFile(CKVPARSE_STRING* name, int* error, CKVPARSE_KEYWORD*&
         char open[kKvPathSize];
         FS_path_normalize(open, parser->filePath);
         if (SameFile(open, path)) {
-            ReportError("include cycle: '%s' is already being parsed", path);
-            *error = 1;
+            Fail(error, "include cycle: '%s' is already being parsed", path);
             return;
         }
         ++depth;
     }
     if (depth >= kKvMaxIncludeDepth) {
-        ReportError("includes nested deeper than %d files at '%s'", kKvMaxIncludeDepth, path);
-        *error = 1;
+        Fail(error, "includes nested deeper than %d files at '%s'", kKvMaxIncludeDepth, path);
         return;
     }
 

@@ -3,8 +3,7 @@
 //   call  -> name '(' [ value { ',' value } ] ')'
 // A call is accepted only against a visible prototype of its name, which fixes the
 // number and the types of its values.
-#include "kvinternal.h"
-#include "kvparse.h"
+#include "kvparser.h"
 
 #include <string.h>
 
@@ -44,8 +43,7 @@ CKVPARSE_KEYWORD* CKVParse::ParseBlock(CKVPARSE_KEYWORD*& prototypes, int* error
                 } else if (c == '}') {
                     if (nested)
                         break;
-                    ReportError("unexpected closing curly bracket");
-                    *error = 1;
+                    Fail(error, "unexpected closing curly bracket");
                     break;
                 } else {
                     UngetChar();
@@ -60,9 +58,8 @@ CKVPARSE_KEYWORD* CKVParse::ParseBlock(CKVPARSE_KEYWORD*& prototypes, int* error
                         const int after = GetChar();
                         if (after == '{') {
                             if (blockDepth >= kKvMaxBlockDepth) {
-                                ReportError("block nesting deeper than %d levels",
-                                            kKvMaxBlockDepth);
-                                *error = 1;
+                                Fail(error, "block nesting deeper than %d levels",
+                                     kKvMaxBlockDepth);
                             } else {
                                 ++blockDepth;
                                 node->child = ParseBlock(head, error, 1);
@@ -100,27 +97,17 @@ CKVPARSE_KEYWORD* CKVParse::ParseBlock(CKVPARSE_KEYWORD*& prototypes, int* error
 CKVPARSE_KEYWORD* CKVParse::ParseCall(CKVPARSE_KEYWORD* prototypes, int* error) {
     SkipBlanks();
     std::unique_ptr<CKVPARSE_KEYWORD> node(new CKVPARSE_KEYWORD());
-    if (ReadWord(node->name, kKvWordSize) != 0) {
-        ReportError("error in call");
-        *error = 1;
-        return nullptr;
-    }
+    if (ReadWord(node->name, kKvWordSize) != kKvNoError)
+        return Fail(error, "error in call");
     LowerCaseName(node->name);
     const CKVPARSE_KEYWORD* prototype = prototypes;
     while (prototype &&
            (prototype->name[0] != node->name[0] || strcmp(prototype->name, node->name) != 0))
         prototype = prototype->next;
-    if (!prototype) {
-        ReportError("unknown keyword %s", node->name);
-        *error = 1;
+    if (!prototype)
+        return Fail(error, "unknown keyword %s", node->name);
+    if (!Expect('(', error, "opening bracket expected"))
         return nullptr;
-    }
-    SkipBlanks();
-    if (GetChar() != '(') {
-        ReportError("opening bracket expected");
-        *error = 1;
-        return nullptr;
-    }
     CKVPARSE_PARAM** tail = &node->params;
     for (const CKVPARSE_PARAM* slot = prototype->params; slot; slot = slot->next) {
         SkipBlanks();
@@ -137,20 +124,10 @@ CKVPARSE_KEYWORD* CKVParse::ParseCall(CKVPARSE_KEYWORD* prototypes, int* error) 
         }
         if (*error)
             return nullptr; // the reader has reported why, when it gives a reason
-        if (slot->next) {
-            SkipBlanks();
-            if (GetChar() != ',') {
-                ReportError("comma expected");
-                *error = 1;
-                return nullptr;
-            }
-        }
+        if (slot->next && !Expect(',', error, "comma expected"))
+            return nullptr;
     }
-    SkipBlanks();
-    if (GetChar() != ')') {
-        ReportError("closing bracket expected");
-        *error = 1;
+    if (!Expect(')', error, "closing bracket expected"))
         return nullptr;
-    }
     return node.release();
 }

@@ -14,15 +14,15 @@ char* DupString(const char* s) {
     return copy;
 }
 
-CKVPARSE_PARAM::CKVPARSE_PARAM(int type, const char* name)
-    : next(nullptr), type(type), name(DupString(name)) {}
+CKVPARSE_PARAM::CKVPARSE_PARAM(int typeCode, const char* variable)
+    : next(nullptr), type(typeCode), name(DupString(variable)) {}
 
 CKVPARSE_PARAM::~CKVPARSE_PARAM() {
     KvReleaseString(name);
 }
 
-CKVPARSE_INT::CKVPARSE_INT(int32_t value, const char* name)
-    : CKVPARSE_PARAM(KV_INT, name), value(value) {}
+CKVPARSE_INT::CKVPARSE_INT(int32_t number, const char* variable)
+    : CKVPARSE_PARAM(KV_INT, variable), value(number) {}
 
 CKVPARSE_INT::CKVPARSE_INT(const CKVPARSE_INT& source)
     : CKVPARSE_PARAM(KV_INT, source.name), value(source.value) {
@@ -31,8 +31,8 @@ CKVPARSE_INT::CKVPARSE_INT(const CKVPARSE_INT& source)
 
 CKVPARSE_INT::~CKVPARSE_INT() {}
 
-CKVPARSE_FLOAT::CKVPARSE_FLOAT(float value, const char* name)
-    : CKVPARSE_PARAM(KV_FLOAT, name), value(value) {}
+CKVPARSE_FLOAT::CKVPARSE_FLOAT(float number, const char* variable)
+    : CKVPARSE_PARAM(KV_FLOAT, variable), value(number) {}
 
 CKVPARSE_FLOAT::CKVPARSE_FLOAT(const CKVPARSE_FLOAT& source)
     : CKVPARSE_PARAM(KV_FLOAT, source.name), value(source.value) {
@@ -41,8 +41,8 @@ CKVPARSE_FLOAT::CKVPARSE_FLOAT(const CKVPARSE_FLOAT& source)
 
 CKVPARSE_FLOAT::~CKVPARSE_FLOAT() {}
 
-CKVPARSE_STRING::CKVPARSE_STRING(const char* value, const char* name)
-    : CKVPARSE_PARAM(KV_STRING, name), value(DupString(value)) {}
+CKVPARSE_STRING::CKVPARSE_STRING(const char* text, const char* variable)
+    : CKVPARSE_PARAM(KV_STRING, variable), value(DupString(text)) {}
 
 CKVPARSE_STRING::CKVPARSE_STRING(const CKVPARSE_STRING& source)
     : CKVPARSE_PARAM(KV_STRING, source.name), value(DupString(source.value)) {
@@ -188,61 +188,4 @@ const char* CKVPARSE_KEYWORD::GetFirstString() const {
     if (!params || params->type != KV_STRING)
         return nullptr;
     return static_cast<const CKVPARSE_STRING*>(params)->value;
-}
-
-// Little-endian 32-bit word, whatever the machine.
-static size_t WriteWord(FILE* file, uint32_t word) {
-    unsigned char bytes[4] = {
-        static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
-        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
-    return fwrite(bytes, 4, 1, file);
-}
-
-static void WriteText(FILE* file, const char* text) {
-    size_t length = text ? strlen(text) : 0;
-    WriteWord(file, static_cast<uint32_t>(length));
-    if (length > 0)
-        fwrite(text, 1, length, file);
-}
-
-static void WriteNodeHead(FILE* file, const CKVPARSE_KEYWORD* node) {
-    WriteWord(file, static_cast<uint32_t>(kDumpNodeTag));
-    WriteText(file, node->name);
-    for (const CKVPARSE_PARAM* p = node->params; p; p = p->next) {
-        WriteWord(file, static_cast<uint32_t>(p->type));
-        if (p->type == KV_INT) {
-            WriteWord(file, static_cast<uint32_t>(static_cast<const CKVPARSE_INT*>(p)->value));
-        } else if (p->type == KV_FLOAT) {
-            uint32_t bits;
-            memcpy(&bits, &static_cast<const CKVPARSE_FLOAT*>(p)->value, 4);
-            WriteWord(file, bits);
-        } else {
-            WriteText(file, static_cast<const CKVPARSE_STRING*>(p)->value);
-        }
-        WriteText(file, p->name);
-    }
-}
-
-size_t CKVPARSE_KEYWORD::Save(FILE* file) {
-    // Where to go on once a child chain has ended: the parent's next sibling.
-    std::vector<const CKVPARSE_KEYWORD*> resume;
-    const CKVPARSE_KEYWORD* node = this;
-    for (;;) {
-        WriteNodeHead(file, node);
-        if (node->child) {
-            WriteWord(file, static_cast<uint32_t>(kDumpChildTag));
-            resume.push_back(node->next);
-            node = node->child;
-            continue;
-        }
-        const CKVPARSE_KEYWORD* following = node->next;
-        while (!following) {
-            size_t result = WriteWord(file, static_cast<uint32_t>(kDumpEndTag));
-            if (resume.empty())
-                return result;
-            following = resume.back();
-            resume.pop_back();
-        }
-        node = following;
-    }
 }

@@ -85,7 +85,8 @@ class CKVPARSE_KEYWORD {
     CKVPARSE_KEYWORD& operator=(const CKVPARSE_KEYWORD&) = delete;
 
     // Writes this node, its parameters, its child chain and its following siblings
-    // in the binary dump format. Returns the element count of the final end-tag write.
+    // in the binary dump format (kvdump.h). Returns the element count of the final
+    // end-tag write.
     virtual size_t Save(FILE* file);
     // Deletes the parameters, the nested block and the following siblings. Works
     // with a loop, not recursion, so chains and nesting of any length are safe.
@@ -102,8 +103,3 @@ class CKVPARSE_KEYWORD {
     CKVPARSE_KEYWORD* next;  // owned: the rest of the sibling chain
     CKVPARSE_KEYWORD* child; // owned: the nested block
 };
-
-// Binary dump tags.
-const int32_t kDumpNodeTag = 16;
-const int32_t kDumpChildTag = 32;
-const int32_t kDumpEndTag = -1;

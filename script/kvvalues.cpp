@@ -2,8 +2,7 @@
 //   value -> literal | '%' name | constant-name
 // Each reader is entered on the value's first byte and returns a new value object
 // owned by the caller, or null with the error flag non-zero.
-#include "kvinternal.h"
-#include "kvparse.h"
+#include "kvparser.h"
 
 static bool IsDigit(int c) {
     return c >= '0' && c <= '9';
@@ -24,14 +23,13 @@ namespace {
 // ReadWord's result) when it cannot be read.
 bool ReadName(CKVParse* parser, char* word, int* error) {
     *error = parser->ReadWord(word, kKvWordSize);
-    return *error == 0;
+    return *error == kKvNoError;
 }
 
 bool CallbackMissing(CKVParse* parser, bool missing, const char* name, int* error) {
     if (!missing)
         return false;
-    parser->ReportError("variable callback not specified: unable to read '%s' variable!\n", name);
-    *error = 1;
+    parser->Fail(error, "variable callback not specified: unable to read '%s' variable!\n", name);
     return true;
 }
 
@@ -43,11 +41,8 @@ Value* ReadNumberVariable(CKVParse* parser, bool (*callback)(Number*, const char
     if (!ReadName(parser, word, error) || CallbackMissing(parser, !callback, word, error))
         return nullptr;
     Number value = 0;
-    if (!callback(&value, word)) {
-        parser->ReportError("%s variable '%s' not found!\n", typeName, word);
-        *error = 1;
-        return nullptr;
-    }
+    if (!callback(&value, word))
+        return parser->Fail(error, "%s variable '%s' not found!\n", typeName, word);
     return new Value(value, word);
 }
 
@@ -69,16 +64,10 @@ const CKVPARSE_PARAM* CKVParse::ReadConstant(int type, const char* typeName, int
     const CKVPARSE_KEYWORD* constant = constants;
     while (constant && !KvSameName(constant->name, word))
         constant = constant->next;
-    if (!constant) {
-        ReportError("unknown const name '%s'", word);
-        *error = 1;
-        return nullptr;
-    }
-    if (!constant->params || constant->params->type != type) {
-        ReportError("'%s' const type != '%s'", word, typeName);
-        *error = 1;
-        return nullptr;
-    }
+    if (!constant)
+        return Fail(error, "unknown const name '%s'", word);
+    if (!constant->params || constant->params->type != type)
+        return Fail(error, "'%s' const type != '%s'", word, typeName);
     return constant->params;
 }
 
@@ -105,16 +94,10 @@ CKVPARSE_INT* CKVParse::ReadInt(int* error) {
     const bool anyDigit = at != start;
     pos = at;
     c = GetChar(); // the byte after the digits
-    if (!anyDigit) {
-        ReportError("expected number");
-        *error = 1;
-        return nullptr;
-    }
-    if (!IsSeparator(c)) {
-        ReportError("invalid termination of integer");
-        *error = 1;
-        return nullptr;
-    }
+    if (!anyDigit)
+        return Fail(error, "expected number");
+    if (!IsSeparator(c))
+        return Fail(error, "invalid termination of integer");
     UngetChar();
     if (negative)
         value = 0u - value;
@@ -146,11 +129,8 @@ CKVPARSE_FLOAT* CKVParse::ReadFloat(int* error) {
     const bool anyDigit = at != start;
     pos = at;
     c = GetChar(); // the byte after the digits
-    if (!anyDigit) {
-        ReportError("expected number");
-        *error = 1;
-        return nullptr;
-    }
+    if (!anyDigit)
+        return Fail(error, "expected number");
     if (c == '.') {
         for (at = pos; at < size && IsDigit(buffer[at]); ++at) {
             accumulated = accumulated * 10.0 + (buffer[at] - '0');
@@ -159,11 +139,8 @@ CKVPARSE_FLOAT* CKVParse::ReadFloat(int* error) {
         pos = at;
         c = GetChar();
     }
-    if (!IsSeparator(c)) {
-        ReportError("invalid termination of float");
-        *error = 1;
-        return nullptr;
-    }
+    if (!IsSeparator(c))
+        return Fail(error, "invalid termination of float");
     UngetChar();
     double result = accumulated * scale;
     if (negative)
@@ -180,11 +157,8 @@ CKVPARSE_STRING* CKVParse::ReadString(int* error) {
         // The callback may store up to 255 characters; a missing NUL is supplied.
         char value[kKvStringVariableSize];
         value[0] = '\0';
-        if (!stringVariable(value, word)) {
-            ReportError("string variable '%s' not found!\n", word);
-            *error = 1;
-            return nullptr;
-        }
+        if (!stringVariable(value, word))
+            return Fail(error, "string variable '%s' not found!\n", word);
         value[kKvStringVariableSize - 1] = '\0';
         return new CKVPARSE_STRING(value, word);
     }
@@ -237,7 +211,5 @@ CKVPARSE_STRING* CKVParse::ReadString(int* error) {
         }
     }
     scratch[out] = '\0';
-    ReportError("expected ending \"");
-    *error = 1;
-    return nullptr;
+    return Fail(error, "expected ending \"");
 }

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang lld llvm libclang-rt-14-dev
+  cmake ninja-build g++ clang lld llvm libclang-rt-14-dev clang-format
   googletest libgtest-dev libbenchmark-dev
   rapidjson-dev libconfig-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev

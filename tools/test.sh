@@ -2,7 +2,8 @@
 # Every test on a fresh machine: installs what is needed, then builds and tests the
 # native target, the native target under AddressSanitizer and UBSan, the x86_64
 # Windows twin under 64-bit Wine, the shipped i686 build under 32-bit Wine where the
-# machine can execute 32-bit code, and ends with a bounded fuzz run of the parser.
+# machine can execute 32-bit code, checks the format of every source, and ends with
+# bounded fuzz runs of the parser and of the dump reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -124,22 +125,37 @@ else
     summary+=("win32: built warning-free; tests NOT run: this machine cannot execute 32-bit code")
 fi
 
-echo "== fuzzing the parser (60 s) =="
-cmake --preset fuzz
-cmake --build --preset fuzz -j "$jobs" --target kvparse_fuzz
-corpus=build/fuzz/corpus
-mkdir -p "$corpus"
-cp -n tests/fuzz/corpus/* "$corpus"/ 2>/dev/null || true
-if build/fuzz/bin/kvparse_fuzz -max_total_time=60 -print_final_stats=1 "$corpus" \
-    > build/fuzz/fuzz.log 2>&1; then
-    summary+=("fuzz: no findings in 60 s ($(grep -c '' build/fuzz/fuzz.log) log lines)")
+echo "== source format =="
+if bash tools/check-format.sh; then
+    summary+=("format: every source as .clang-format says")
     passed=$((passed + 1))
 else
-    tail -n 60 build/fuzz/fuzz.log
-    summary+=("fuzz: FINDING, see build/fuzz/fuzz.log")
+    summary+=("format: MISFORMATTED sources (bash tools/check-format.sh --fix)")
     failed=$((failed + 1))
     status=1
 fi
+
+run_fuzz() { # target seconds seed-corpus
+    local corpus=build/fuzz/corpus-$1
+    local log=build/fuzz/$1.log
+    mkdir -p "$corpus"
+    cp -n "$3"/* "$corpus"/ 2>/dev/null || true
+    if build/fuzz/bin/$1 -max_total_time=$2 -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+        summary+=("$1: no findings in $2 s ($(grep -c '' "$log") log lines)")
+        passed=$((passed + 1))
+    else
+        tail -n 60 "$log"
+        summary+=("$1: FINDING, see $log")
+        failed=$((failed + 1))
+        status=1
+    fi
+}
+
+echo "== fuzzing the parser (40 s) and the dump reader (20 s) =="
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs" --target kvparse_fuzz kvdump_fuzz
+run_fuzz kvparse_fuzz 40 tests/fuzz/corpus
+run_fuzz kvdump_fuzz 20 tests/fuzz/dump_corpus
 
 echo
 echo "== summary =="

@@ -99,7 +99,8 @@ const char kReadyText[] = "\"call\":\"Init\"";
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (const char byte : text) {
+        const unsigned char c = static_cast<unsigned char>(byte);
         switch (c) {
         case '"':
             out += "\\\"";
@@ -307,8 +308,7 @@ std::string CommandLineFor(const std::string& program, const std::string& tail) 
 
 bool ReadMemory(HANDLE process, ULONG_PTR address, void* out, DWORD size) {
     SIZE_T done = 0;
-    return ReadProcessMemory(process, reinterpret_cast<LPCVOID>(address),
-                             out, size, &done) &&
+    return ReadProcessMemory(process, reinterpret_cast<LPCVOID>(address), out, size, &done) &&
            done == size;
 }
 

@@ -101,6 +101,8 @@ TEST(Prototypes, Errors) {
          1,
          "!" + long40 + "()"},
         {"!v(i x) v(1)", true, "v(1)", {}, 0, ""},
+        // The rest of a type word is skipped whatever it holds, a lone slash included.
+        {"!v(i/) v(1)", true, "v(1)", {}, 0, ""},
     };
     for (const ScriptCase& c : cases)
         CheckScript(c);

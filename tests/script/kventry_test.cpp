@@ -1,5 +1,5 @@
 // The parse entry: what ParseScriptFile returns and logs for each outcome.
-#include "kvparse.h"
+#include "kvparser.h"
 #include "script_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The source buffer, the lexical primitives and the error report.
-#include "kvparse.h"
+#include "kvparser.h"
 #include "script_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Scripts at the size limits: long chains, many constants, deep nesting and
 // over-long lines parse, copy and delete without deep recursion or overruns.
-#include "kvparse.h"
+#include "kvparser.h"
 #include "script_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The value readers: each form of each type, every failure with its message,
 // the error flag and where the cursor is left.
-#include "kvparse.h"
+#include "kvparser.h"
 #include "script_support.h"
 
 #include <gtest/gtest.h>

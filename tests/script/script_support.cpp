@@ -195,7 +195,11 @@ bool TestStringVariable(char* value, const char* name) {
     return false;
 }
 
+void (*beforeParse)(const std::string& name) = nullptr;
+
 Outcome ParseFile(const std::string& name) {
+    if (beforeParse)
+        beforeParse(name);
     LogReader log;
     Outcome outcome;
     CKVPARSE_KEYWORD* tree =

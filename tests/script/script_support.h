@@ -3,7 +3,7 @@
 // back from crash.log, and a one-line rendering of parse trees.
 #pragma once
 
-#include "kvparse.h"
+#include "kvparser.h"
 #include "test_folder.h"
 
 #include <string>
@@ -52,6 +52,10 @@ struct Outcome {
 // TestVariables (int "width" 640, float "scale" 1.5, string "title" "Tarvex").
 Outcome ParseText(const std::string& script, const std::string& name = "case.ini");
 Outcome ParseFile(const std::string& name);
+
+// Called by ParseFile with the script's name before the parse that it checks, when
+// set: the fault-injection program runs its allocation failures there.
+extern void (*beforeParse)(const std::string& name);
 
 bool TestIntVariable(int32_t* value, const char* name);
 bool TestFloatVariable(float* value, const char* name);

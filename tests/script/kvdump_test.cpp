@@ -1,5 +1,5 @@
-#include "dump_reader.h"
 #include "json_writer.h"
+#include "kvdump.h"
 #include "tree_builder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,10 @@
-// Reads the binary dump that CKVPARSE_KEYWORD::Save writes back into a tree.
+// The binary dump of a parse tree: CKVPARSE_KEYWORD::Save (kvtree.h) writes it,
+// ReadDump reads it back into a tree.
+//
+// A chain is its nodes and then kDumpEndTag. A node is kDumpNodeTag, its name,
+// its parameters (each its type code, its value and its variable name) and, when
+// it has a nested block, kDumpChildTag and the child chain. Words are 32-bit
+// little-endian; a text is its length as a word and its bytes, without a NUL.
 //
 // The reader is strict: it accepts exactly what Save can write (plus a lone end
 // tag for an empty tree, which is what kvparse dumps for a script without calls)
@@ -12,6 +18,10 @@
 #include <stddef.h>
 
 #include <string>
+
+const int32_t kDumpNodeTag = 16;
+const int32_t kDumpChildTag = 32;
+const int32_t kDumpEndTag = -1;
 
 // Levels of nodes a dump may hold, the top-level chain being level 1. A parsed
 // script holds at most 257 (the parser's brace limit of 256 plus the top level).

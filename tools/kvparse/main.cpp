@@ -13,9 +13,9 @@
 // Exit status: 0 parsed without error, 1 the parser reported an error, 2 the file
 // cannot be read, a usage error, a bad dump or a failed write. The parser's reports
 // and warnings go to standard error through the log.
-#include "dump_reader.h"
 #include "filesystem.h"
 #include "json_writer.h"
+#include "kvdump.h"
 #include "kvparse.h"
 #include "log.h"
 

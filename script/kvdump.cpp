@@ -1,10 +1,73 @@
-#include "dump_reader.h"
+// The binary dump of a parse tree: CKVPARSE_KEYWORD::Save writes it, ReadDump reads
+// it back.
+#include "kvdump.h"
 
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <vector>
+
+// ---- Writing ----
+
+// Little-endian 32-bit word, whatever the machine.
+static size_t WriteWord(FILE* file, uint32_t word) {
+    unsigned char bytes[4] = {
+        static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
+    return fwrite(bytes, 4, 1, file);
+}
+
+static void WriteText(FILE* file, const char* text) {
+    size_t length = text ? strlen(text) : 0;
+    WriteWord(file, static_cast<uint32_t>(length));
+    if (length > 0)
+        fwrite(text, 1, length, file);
+}
+
+static void WriteNodeHead(FILE* file, const CKVPARSE_KEYWORD* node) {
+    WriteWord(file, static_cast<uint32_t>(kDumpNodeTag));
+    WriteText(file, node->name);
+    for (const CKVPARSE_PARAM* p = node->params; p; p = p->next) {
+        WriteWord(file, static_cast<uint32_t>(p->type));
+        if (p->type == KV_INT) {
+            WriteWord(file, static_cast<uint32_t>(static_cast<const CKVPARSE_INT*>(p)->value));
+        } else if (p->type == KV_FLOAT) {
+            uint32_t bits;
+            memcpy(&bits, &static_cast<const CKVPARSE_FLOAT*>(p)->value, 4);
+            WriteWord(file, bits);
+        } else {
+            WriteText(file, static_cast<const CKVPARSE_STRING*>(p)->value);
+        }
+        WriteText(file, p->name);
+    }
+}
+
+size_t CKVPARSE_KEYWORD::Save(FILE* file) {
+    // Where to go on once a child chain has ended: the parent's next sibling.
+    std::vector<const CKVPARSE_KEYWORD*> resume;
+    const CKVPARSE_KEYWORD* node = this;
+    for (;;) {
+        WriteNodeHead(file, node);
+        if (node->child) {
+            WriteWord(file, static_cast<uint32_t>(kDumpChildTag));
+            resume.push_back(node->next);
+            node = node->child;
+            continue;
+        }
+        const CKVPARSE_KEYWORD* following = node->next;
+        while (!following) {
+            size_t result = WriteWord(file, static_cast<uint32_t>(kDumpEndTag));
+            if (resume.empty())
+                return result;
+            following = resume.back();
+            resume.pop_back();
+        }
+        node = following;
+    }
+}
+
+// ---- Reading ----
 
 namespace {
 
