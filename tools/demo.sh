@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds the win32 target, lays out the demo game folder in dist/ and
-# runs Tarvex.exe with the demo game under Wine.
+# The main job: builds the Windows target this machine can run, lays out the demo game
+# folder in dist/<target>/ and runs Tarvex.exe with the demo game under Wine. That is
+# the shipped i686 build (win32) where the machine executes 32-bit code, else its
+# x86_64 twin (win64) under 64-bit Wine.
 #
 # With a display ($DISPLAY set) the demo runs in the foreground until its window is
 # closed. Without one it runs on a virtual X server (Xvfb): it starts the game, saves a
@@ -8,19 +10,32 @@
 # saves a screenshot of that, then ends both copies and prints where everything is.
 #
 # Environment: DEMO_TIMEOUT (seconds to wait for a window, default 600: Wine under
-# emulation is slow to start, above all with a new prefix).
+# emulation is slow to start, above all with a new prefix); DEMO_TARGET (win32 or
+# win64) picks the target instead of the machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 bash tools/setup.sh
 
-cmake --preset win32
-cmake --build --preset win32 -j 2
-cmake --install build/win32 --prefix dist
+if [ -n "${DEMO_TARGET:-}" ]; then
+    target=$DEMO_TARGET
+    why="DEMO_TARGET asked for it"
+elif [ "$(bash tools/can-run-32bit.sh)" = yes ]; then
+    target=win32
+    why="this machine executes 32-bit code"
+else
+    target=win64
+    why="this machine cannot execute 32-bit code, so the x86_64 twin runs"
+fi
+echo "Demo target: $target ($why)"
 
-build="$root/build/win32"
-dist="$root/dist"
+cmake --preset "$target"
+cmake --build --preset "$target" -j 2
+cmake --install "build/$target" --prefix "dist/$target"
+
+build="$root/build/$target"
+dist="$root/dist/$target"
 run="$build/wine-run.sh" # sets the build's Wine prefix, quiet debug output, DLL overrides
 export WINEPREFIX="$build/wineprefix"
 timeout_s=${DEMO_TIMEOUT:-600}
@@ -35,14 +50,15 @@ stop_all() {
 }
 trap stop_all EXIT
 
-# A new prefix takes a while to create; do it before any timing starts.
-"$run" wineboot --init >/dev/null 2>&1 || true
+# A new prefix takes a while to create (the runner makes it at its first start); do it
+# before any timing starts.
+"$run" cmd /c exit >/dev/null 2>&1 || true
 wineserver -w
 
 cd "$dist"
 
 if [ -n "${DISPLAY:-}" ]; then
-    echo "Running the demo game on $DISPLAY; close its window to end it."
+    echo "Running the $target demo game on $DISPLAY; close its window to end it."
     status=0
     "$run" ./Tarvex.exe || status=$?
     echo "Tarvex.exe ended with exit code $status."
@@ -103,6 +119,7 @@ status=0
 wait "$first" || status=$?
 rm -f demo-stop.flag
 echo "The first copy ended with exit code $status."
+echo "Target: $target ($why)"
 echo "Game folder: $dist"
 if [ -f crash.log ]; then
     echo "Log: $dist/crash.log"
