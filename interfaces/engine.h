@@ -14,6 +14,10 @@ const unsigned kEngineDllVersion = 0x10001;
 // The engine's game object. The host uses it only through its vtable, in this slot
 // order. No C++ destructor is declared: GCC's would take two slots, so slot 4 is
 // declared as the function it is in the MSVC ABI and called with 1 ("free too").
+// The same declaration holds on x86_64, where __thiscall is ignored and both
+// compilers pass this first. A slot that returned a structure by value would differ
+// there (MSVC returns it through a hidden pointer after this, GCC in registers) and
+// would need an explicit result pointer; no slot here does.
 class CGame {
   public:
     virtual int __thiscall Init(const char* commandLine, int showCommand) = 0;
