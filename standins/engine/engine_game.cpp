@@ -146,7 +146,7 @@ int CStandinGame::OnIdle() {
         CLogLine line("event", "fault");
         line.AddText("kind", FaultKindName(scenario_.fault));
         line.Write();
-        RaiseScenarioFault(scenario_.fault);
+        RaiseScenarioFaultAtDepth(scenario_.fault, scenario_.faultDepth);
     }
     if (idleCount_ == scenario_.throwAt) {
         LogIdleCount();

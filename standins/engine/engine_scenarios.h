@@ -29,8 +29,9 @@ struct Scenario {
     unsigned throwAt;                 // throw=idle@N
     FaultKind fault;                  // fault=KIND@N
     unsigned faultAt;
-    unsigned frames; // frames=N
-    bool createFail; // createfail: CreateGame answers null
+    unsigned faultDepth; // depth=N: the fault is raised N calls below OnIdle (0: 1)
+    unsigned frames;     // frames=N
+    bool createFail;     // createfail: CreateGame answers null
 };
 
 // A scenario with nothing asked.
@@ -54,6 +55,11 @@ const int kScenarioExceptionLine = 12;
 // Raises the fault of the kind: a write to address 0, an integer division by zero or
 // a thrown int 7. Never returns for a real kind; does nothing for kFaultNone.
 void RaiseScenarioFault(FaultKind kind);
+
+// Raises the fault of the kind in a function depth calls below the caller (depth 0
+// counts as 1): each call between holds a parameter and a local, so a crash report
+// shows engine frames with variables between OnIdle and the faulting one.
+void RaiseScenarioFaultAtDepth(FaultKind kind, unsigned depth);
 
 // The word's name of a fault kind, for the log ("av", "div0", "int").
 const char* FaultKindName(FaultKind kind);
