@@ -146,7 +146,11 @@ int CStandinGame::OnIdle() {
         CLogLine line("event", "fault");
         line.AddText("kind", FaultKindName(scenario_.fault));
         line.Write();
-        RaiseScenarioFaultAtDepth(scenario_.fault, scenario_.faultDepth);
+        if (scenario_.faultDepth != 0) {
+            RaiseScenarioFaultAtDepth(scenario_.fault, scenario_.faultDepth);
+        } else {
+            RaiseScenarioFault(scenario_.fault);
+        }
     }
     if (idleCount_ == scenario_.throwAt) {
         LogIdleCount();

@@ -127,6 +127,8 @@ bool ApplyWord(const char* word, size_t length, Scenario* scenario) {
         scenario->faultDepth = depth;
     } else if (TextEquals(word, length, "createfail")) {
         scenario->createFail = true;
+    } else if (TextEquals(word, length, "createfault")) {
+        scenario->createFault = true;
     }
     return true;
 }

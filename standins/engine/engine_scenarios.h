@@ -29,9 +29,10 @@ struct Scenario {
     unsigned throwAt;                 // throw=idle@N
     FaultKind fault;                  // fault=KIND@N
     unsigned faultAt;
-    unsigned faultDepth; // depth=N: the fault is raised N calls below OnIdle (0: 1)
+    unsigned faultDepth; // depth=N: N engine frames between OnIdle and the faulting one
     unsigned frames;     // frames=N
     bool createFail;     // createfail: CreateGame answers null
+    bool createFault;    // createfault: CreateGame raises an access violation
 };
 
 // A scenario with nothing asked.
@@ -56,9 +57,9 @@ const int kScenarioExceptionLine = 12;
 // a thrown int 7. Never returns for a real kind; does nothing for kFaultNone.
 void RaiseScenarioFault(FaultKind kind);
 
-// Raises the fault of the kind in a function depth calls below the caller (depth 0
-// counts as 1): each call between holds a parameter and a local, so a crash report
-// shows engine frames with variables between OnIdle and the faulting one.
+// Raises the fault of the kind through depth frames of its own (at least one), each
+// with a parameter and a local, so a crash report shows engine frames with variables
+// between the caller and the faulting function.
 void RaiseScenarioFaultAtDepth(FaultKind kind, unsigned depth);
 
 // The word's name of a fault kind, for the log ("av", "div0", "int").
