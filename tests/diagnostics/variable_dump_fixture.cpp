@@ -2,6 +2,8 @@
 
 #include "crash_report.h"
 
+#include <string.h>
+
 char fixtureReport[kFixtureReportSize];
 bool fixtureWalked = false;
 
@@ -36,4 +38,16 @@ __attribute__((noinline)) void FixtureFrame(int count, const char* text, const c
     // Used after the walk, so that none of them is dropped.
     fixtureSink = count + text[0] + letter + three[0] + many[0] + static_cast<int>(ratio) +
                   record.number + (low != nullptr) + pointers[0][0] + word[0];
+}
+
+__attribute__((noinline)) void DeepFrames(int depth) {
+    char padding[201];
+    memset(padding, 'p', 200);
+    padding[200] = '\0';
+    if (depth <= 1) {
+        WalkFromCaller();
+    } else {
+        DeepFrames(depth - 1);
+    }
+    fixtureSink = fixtureSink + padding[0];
 }

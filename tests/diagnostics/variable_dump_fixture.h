@@ -30,3 +30,7 @@ int OpaqueNumber(int seed);
 
 // Keeps a local in a register across its call of WalkFromCaller; returns it.
 int RegisterHolder(int seed);
+
+// Calls itself until depth frames of its own lie below the caller, each holding a
+// 200-character text, then walks the stack into fixtureReport.
+void DeepFrames(int depth);
