@@ -24,6 +24,10 @@ const ULONG kStackPointerRegister = 21; // CV_REG_ESP
 // The register number that means "optimised out".
 const ULONG kOptimisedOutRegister = static_cast<ULONG>(-3);
 
+// An enumeration's children are its named values, not parts of the value: it is shown
+// as the number it holds.
+const DWORD kSymTagEnum = 12;
+
 const uint64_t kLowestTextAddress = 4096;
 const DWORD kMaxShownElements = 10;
 // Members are shown this many levels deep, and at most this many per level, so that a
@@ -90,7 +94,8 @@ bool FormatValue(bool member, ULONG id, uint64_t address) {
 }
 
 bool DumpType(ULONG id, int level, uint64_t address) {
-    const DWORD childCount = TypeNumber(id, TI_GET_CHILDRENCOUNT);
+    const DWORD childCount =
+        TypeNumber(id, TI_GET_SYMTAG) == kSymTagEnum ? 0 : TypeNumber(id, TI_GET_CHILDRENCOUNT);
     WCHAR* name = nullptr;
     if (TypeInfo(id, TI_GET_SYMNAME, &name) && name != nullptr) {
         ReportWrite("%ls ", name);

@@ -34,10 +34,11 @@ __attribute__((noinline)) void FixtureFrame(int count, const char* text, const c
     int* low = reinterpret_cast<int*>(0x10);
     const char* pointers[4] = {"abc", unreadable, nullptr, "xyz"};
     char word[16] = "hello";
+    FixtureColour colour = kFixtureBlue;
     WalkFromCaller();
     // Used after the walk, so that none of them is dropped.
     fixtureSink = count + text[0] + letter + three[0] + many[0] + static_cast<int>(ratio) +
-                  record.number + (low != nullptr) + pointers[0][0] + word[0];
+                  record.number + (low != nullptr) + pointers[0][0] + word[0] + colour;
 }
 
 __attribute__((noinline)) void DeepFrames(int depth) {

@@ -21,6 +21,8 @@ struct FixtureRecord {
     float ratio;
 };
 
+enum FixtureColour { kFixtureRed, kFixtureGreen, kFixtureBlue };
+
 // Holds one variable of every kind the dump shows; unreadable points to a page that
 // cannot be read.
 void FixtureFrame(int count, const char* text, const char* unreadable);

@@ -242,6 +242,7 @@ TEST(VariableDump, ListsTheFixtureFramesVariables) {
         "    low = 10",
         pointers,
         "    word = \"hello\"",
+        "    colour FixtureColour = 2",
     };
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected) << fixtureReport;
 }
