@@ -148,13 +148,13 @@ bool LooksLikeText(uint64_t address) {
         const unsigned char* bytes =
             reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(at));
         for (size_t i = 0; i < readable; ++i) {
-            const unsigned char byte = bytes[i];
-            if (byte == '\0') {
+            const unsigned char c = bytes[i];
+            if (c == '\0') {
                 return score > 0;
             }
-            if (isalnum(byte)) {
+            if (isalnum(c)) {
                 ++score;
-            } else if (byte < 0x20 || byte > 0x7E) {
+            } else if (c < 0x20 || c > 0x7E) {
                 score -= kControlBytePenalty;
                 if (score <= kTextScoreLimit) {
                     return false;
