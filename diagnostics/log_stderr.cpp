@@ -1,5 +1,6 @@
-// The log of command-line tools: every text goes to standard error as formatted,
-// with LF line ends and no file. Warnings go there too, since the tool's user must
+// The log of command-line tools: every text goes to standard error as formatted, and
+// no file. On Windows standard error is in text mode, as the tool's other output is,
+// so each LF reaches it as CR LF. Warnings go there too, since the tool's user must
 // see them; a fatal error ends the tool with status 2.
 #include "log.h"
 #include "log_format.h"

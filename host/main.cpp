@@ -154,7 +154,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previousInstance*/, LPSTR com
     // 15. The game object, owned by this function from here to the shut-down.
     CGame* game = CreateGame(settings.gameClassName, instance, kCreateGameMode);
     if (game == nullptr) {
-        LogWrite("Cannot create the game object '%s'\n", settings.gameClassName);
+        // FatalError records its text only in a log that is already open: a header
+        // line opens it, as the exception barrier's do.
+        LogWrite("*** No Game Object ***\n");
         FatalError("Cannot create the game object '%s'\n", settings.gameClassName);
     }
 

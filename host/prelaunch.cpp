@@ -65,5 +65,12 @@ void RunDxDiag() {
     // The vector starts with "/t" itself, not with the program name.
     const intptr_t started = _spawnlp(_P_NOWAIT, "dxdiag.exe", "/t", kDxDiagReport, nullptr);
     const int spawnError = errno;
-    OutputDebugStringA(started != -1 ? "... OK\n" : DxDiagErrorText(spawnError));
+    if (started == -1) {
+        OutputDebugStringA(DxDiagErrorText(spawnError));
+        return;
+    }
+    // A started program comes with a handle to its process; nobody waits for the tool,
+    // and a handle kept would keep the ended process's object alive with the game.
+    CloseHandle(reinterpret_cast<HANDLE>(started));
+    OutputDebugStringA("... OK\n");
 }

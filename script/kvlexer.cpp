@@ -85,7 +85,7 @@ CKVParse::CKVParse(const char* path)
         const int32_t fileLength = reader.length();
         size = static_cast<uint32_t>(fileLength);
         // An empty file still gets (empty) arrays: it is readable, only without text.
-        buffer = new unsigned char[size];
+        buffer = KvAllocateFileBuffer(size);
         scratch = new unsigned char[size];
         // A short read would leave bytes of no defined value: treat it as a failure.
         if (reader.read(buffer, fileLength) != fileLength)
@@ -94,7 +94,7 @@ CKVParse::CKVParse(const char* path)
     } catch (const fs::file_exception&) {
         reader.close();
         delete[] scratch;
-        delete[] buffer;
+        KvReleaseFileBuffer(buffer, size);
         scratch = nullptr;
         buffer = nullptr;
         size = 0;
@@ -102,14 +102,14 @@ CKVParse::CKVParse(const char* path)
     } catch (...) {
         // The destructor does not run for a constructor that throws.
         delete[] scratch;
-        delete[] buffer;
+        KvReleaseFileBuffer(buffer, size);
         throw;
     }
 }
 
 CKVParse::~CKVParse() {
     delete[] scratch;
-    delete[] buffer;
+    KvReleaseFileBuffer(buffer, size);
     scratch = nullptr;
     buffer = nullptr;
     size = 0;

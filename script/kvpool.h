@@ -5,8 +5,10 @@
 //
 // Blocks of up to kKvPoolLargest bytes come from chunks, aligned to 8 bytes (enough
 // for the tree's pointers and 32-bit values), and are recycled through one free
-// list per size; larger ones come from the heap. When the last pool block is
-// released every chunk goes back to the heap, so a deleted tree leaves nothing
+// list per size; larger ones come from the heap. Chunks grow from 64 KB to 2 MB;
+// on Linux those of 2 MB are mapped from the system and backed by huge pages where
+// it has them, which cuts the page faults of a large cold parse. When the last pool
+// block is released every chunk is given back, so a deleted tree leaves nothing
 // behind. The pool is process-wide and unsynchronised, like the parser's message
 // buffer: one thread at a time makes and releases trees.
 //
@@ -31,3 +33,8 @@ void KvReleaseString(char* text);
 
 // The chunks the pool holds now (0 when it takes every block from the heap).
 size_t KvPoolChunks();
+
+// The buffer that holds a whole script file, from the same source of memory as the
+// pool's chunks; released with its size.
+unsigned char* KvAllocateFileBuffer(size_t size);
+void KvReleaseFileBuffer(unsigned char* buffer, size_t size);

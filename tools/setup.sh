@@ -6,8 +6,10 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang lld llvm libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
+  rapidjson-dev libconfig-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine wine32:i386 wine64 strace
   xvfb imagemagick x11-utils
   python3
 )

@@ -1,14 +1,19 @@
-// Times the script parser on one file and prints its figures.
+// Times one parser on one file and prints its figures: the script parser on a
+// script, or for comparison rapidjson (with its pool allocator) on the JSON copy
+// of the same content, or libconfig on the libconfig copy (kvgen writes all three).
 //
-//   kvbench FILE [REPEATS]
+//   kvbench kv|rapidjson|libconfig FILE [REPEATS]
 //
 // The first parse of the process is the cold one (the host parses once at
-// start-up); REPEATS warm parse-and-delete rounds follow (default 3). Heap use is
-// counted by replacing the global allocation functions: "tree" is what the parse
-// result holds once the parser has gone, "peak" the most the heap held during
-// the parse (file buffer, scratch array and tree together).
+// start-up); REPEATS warm parse-and-delete rounds follow (default 3). A parse
+// includes reading the file. Memory is the process's resident size, the same
+// measure for all three: "tree" is what the result holds once the parse has
+// returned, "peak" the most the parse held at once (file buffer and result).
 #include "filesystem.h"
 #include "kvparse.h"
+
+#include <libconfig.h>
+#include <rapidjson/document.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,40 +21,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <new>
 #include <string>
 #include <vector>
 
 namespace {
-
-size_t heapNow = 0;
-size_t heapPeak = 0;
-
-// Each block carries its size in front, so delete knows what it gives back.
-const size_t kHeader = 16;
-
-void* CountedAlloc(size_t size) {
-    unsigned char* block = static_cast<unsigned char*>(malloc(size + kHeader));
-    if (!block)
-        throw std::bad_alloc();
-    memcpy(block, &size, sizeof size);
-    heapNow += size;
-    if (heapNow > heapPeak)
-        heapPeak = heapNow;
-    return block + kHeader;
-}
-
-void CountedFree(void* p) {
-    if (!p)
-        return;
-    unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
-    size_t size;
-    memcpy(&size, block, sizeof size);
-    heapNow -= size;
-    free(block);
-}
 
 double Seconds() {
     timespec now;
@@ -57,118 +35,224 @@ double Seconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-struct Round {
-    double parse;
-    double destroy;
-    size_t tree;
-    size_t peak;
-    long faults;   // page faults during the parse
-    double system; // seconds the kernel spent for the process during the parse
-};
-
-double SystemSeconds(const rusage& usage) {
-    return static_cast<double>(usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
 }
 
-Round ParseOnce(const char* name) {
-    Round round;
-    size_t before = heapNow;
-    heapPeak = heapNow;
-    rusage usageBefore;
-    getrusage(RUSAGE_SELF, &usageBefore);
-    double start = Seconds();
-    CKVPARSE_KEYWORD* tree = ParseScriptFile(name, nullptr, nullptr, nullptr);
-    double parsed = Seconds();
-    rusage usageAfter;
-    getrusage(RUSAGE_SELF, &usageAfter);
-    round.faults = usageAfter.ru_minflt - usageBefore.ru_minflt;
-    round.system = SystemSeconds(usageAfter) - SystemSeconds(usageBefore);
-    round.tree = heapNow - before;
-    round.peak = heapPeak - before;
-    if (!tree) {
-        fprintf(stderr, "kvbench: the parse of %s failed\n", name);
+size_t ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    FILE* statm = fopen("/proc/self/statm", "r");
+    if (!statm || fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+        fprintf(stderr, "kvbench: cannot read /proc/self/statm\n");
         exit(1);
     }
-    delete tree;
-    round.destroy = Seconds() - parsed;
-    round.parse = parsed - start;
+    fclose(statm);
+    return static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Sets the process's resident peak back to its resident size now.
+void ResetResidentPeak() {
+    FILE* refs = fopen("/proc/self/clear_refs", "w");
+    if (refs) {
+        fputs("5", refs);
+        fclose(refs);
+    }
+}
+
+size_t ResidentPeakBytes() {
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<size_t>(usage.ru_maxrss) * 1024;
+}
+
+[[noreturn]] void Fail(const char* what, const char* path) {
+    fprintf(stderr, "kvbench: the parse of %s failed: %s\n", path, what);
+    exit(1);
+}
+
+// One parser: Parse reads and parses the file and keeps the result, Delete
+// releases it.
+struct ScriptParser {
+    CKVPARSE_KEYWORD* tree = nullptr;
+    std::string name; // the file's bare name in its mounted folder
+
+    explicit ScriptParser(const std::string& path) {
+        // Mount the file's folder and parse it by its bare name, as the host does.
+        std::string folder = ".";
+        name = path;
+        const size_t slash = path.rfind('/');
+        if (slash != std::string::npos) {
+            folder = path.substr(0, slash);
+            name = path.substr(slash + 1);
+        }
+        FS_init();
+        FS_add_source(folder.c_str(), 0, 0, 0);
+    }
+    ~ScriptParser() { FS_shutdown(); }
+    void Parse() {
+        tree = ParseScriptFile(name.c_str(), nullptr, nullptr, nullptr);
+        if (!tree)
+            Fail("no tree", name.c_str());
+    }
+    void Delete() {
+        delete tree;
+        tree = nullptr;
+    }
+};
+
+struct RapidJsonParser {
+    using Document =
+        rapidjson::GenericDocument<rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<>>;
+    Document* document = nullptr;
+    std::string path;
+
+    explicit RapidJsonParser(const std::string& file) : path(file) {}
+    void Parse() {
+        FILE* file = fopen(path.c_str(), "rb");
+        if (!file)
+            Fail("cannot open", path.c_str());
+        fseek(file, 0, SEEK_END);
+        const size_t length = static_cast<size_t>(ftell(file));
+        fseek(file, 0, SEEK_SET);
+        char* text = static_cast<char*>(malloc(length));
+        if (!text || fread(text, 1, length, file) != length)
+            Fail("cannot read", path.c_str());
+        fclose(file);
+        document = new Document();
+        document->Parse(text, length);
+        free(text);
+        if (document->HasParseError())
+            Fail("syntax error", path.c_str());
+    }
+    void Delete() {
+        delete document;
+        document = nullptr;
+    }
+};
+
+struct LibconfigParser {
+    config_t config;
+    std::string path;
+
+    explicit LibconfigParser(const std::string& file) : path(file) {}
+    void Parse() {
+        config_init(&config);
+        if (config_read_file(&config, path.c_str()) != CONFIG_TRUE)
+            Fail(config_error_text(&config), path.c_str());
+    }
+    void Delete() { config_destroy(&config); }
+};
+
+// Wall-clock and processor seconds: on a busy machine the processor time is closer
+// to the work's own cost.
+struct Times {
+    double wall;
+    double cpu;
+};
+
+Times Now() {
+    timespec cpu;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    return {Seconds(), static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9};
+}
+
+Times Since(const Times& start) {
+    const Times now = Now();
+    return {now.wall - start.wall, now.cpu - start.cpu};
+}
+
+struct Round {
+    Times parse;
+    Times destroy;
+    size_t tree;   // resident growth once the parse has returned
+    size_t peak;   // resident peak during the parse, above the size before it
+    double system; // processor seconds of the parse in the kernel
+    long faults;   // page faults during the parse
+};
+
+template <class Parser> Round ParseOnce(Parser& parser) {
+    Round round;
+    ResetResidentPeak();
+    const size_t before = ResidentBytes();
+    rusage usageBefore;
+    getrusage(RUSAGE_SELF, &usageBefore);
+    const Times start = Now();
+    parser.Parse();
+    round.parse = Since(start);
+    rusage usageAfter;
+    getrusage(RUSAGE_SELF, &usageAfter);
+    round.peak = ResidentPeakBytes() - before;
+    round.tree = ResidentBytes() - before;
+    round.faults = usageAfter.ru_minflt - usageBefore.ru_minflt;
+    round.system = Seconds(usageAfter.ru_stime) - Seconds(usageBefore.ru_stime);
+    const Times deleting = Now();
+    parser.Delete();
+    round.destroy = Since(deleting);
     return round;
+}
+
+template <class Parser> std::vector<Round> Measure(Parser& parser, int repeats) {
+    std::vector<Round> rounds;
+    for (int i = 0; i <= repeats; i++)
+        rounds.push_back(ParseOnce(parser));
+    return rounds;
 }
 
 } // namespace
 
-void* operator new(size_t size) {
-    return CountedAlloc(size);
-}
-void* operator new[](size_t size) {
-    return CountedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    CountedFree(p);
-}
-
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        fprintf(stderr, "usage: kvbench FILE [REPEATS]\n");
+    if (argc < 3 || argc > 4) {
+        fprintf(stderr, "usage: kvbench kv|rapidjson|libconfig FILE [REPEATS]\n");
         return 2;
     }
-    std::string path = argv[1];
-    int repeats = argc == 3 ? atoi(argv[2]) : 3;
+    const std::string kind = argv[1];
+    const std::string path = argv[2];
+    const int repeats = argc == 4 ? atoi(argv[3]) : 3;
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
         perror(path.c_str());
         return 2;
     }
-    double megabytes = static_cast<double>(info.st_size) / (1024.0 * 1024.0);
 
-    // Mount the file's folder and parse it by its bare name, as the host does.
-    std::string folder = ".";
-    std::string name = path;
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos) {
-        folder = path.substr(0, slash);
-        name = path.substr(slash + 1);
+    std::vector<Round> rounds;
+    if (kind == "kv") {
+        ScriptParser parser(path);
+        rounds = Measure(parser, repeats);
+    } else if (kind == "rapidjson") {
+        RapidJsonParser parser(path);
+        rounds = Measure(parser, repeats);
+    } else if (kind == "libconfig") {
+        LibconfigParser parser(path);
+        rounds = Measure(parser, repeats);
+    } else {
+        fprintf(stderr, "kvbench: unknown parser %s\n", kind.c_str());
+        return 2;
     }
-    FS_init();
-    FS_add_source(folder.c_str(), 0, 0, 0);
 
-    Round cold = ParseOnce(name.c_str());
-    std::vector<Round> warm;
-    for (int i = 0; i < repeats; i++)
-        warm.push_back(ParseOnce(name.c_str()));
-    FS_shutdown();
-
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    double fileBytes = static_cast<double>(info.st_size);
-    printf("file %.1f MB\n", megabytes);
-    printf("cold: parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.2fx parse)\n",
-           megabytes / cold.parse, cold.parse, megabytes / cold.destroy, cold.destroy,
-           cold.destroy / cold.parse);
-    printf("cold: %ld page faults, %.3f s of the parse in the kernel\n", cold.faults, cold.system);
-    printf("cold: tree %.2fx file, peak heap %.2fx file\n",
+    const double fileBytes = static_cast<double>(info.st_size);
+    const double megabytes = fileBytes / (1024.0 * 1024.0);
+    const Round& cold = rounds.front();
+    printf("%s: file %.1f MB\n", kind.c_str(), megabytes);
+    printf("cold: parse %.1f MB/s (%.3f s, cpu %.3f s), delete %.3f s (cpu %.3f s, %.3fx parse)\n",
+           megabytes / cold.parse.wall, cold.parse.wall, cold.parse.cpu, cold.destroy.wall,
+           cold.destroy.cpu, cold.destroy.wall / cold.parse.wall);
+    printf("cold: %ld page faults, cpu %.3f s of the parse in the kernel\n", cold.faults,
+           cold.system);
+    printf("cold: tree %.2fx file, peak %.2fx file (resident)\n",
            static_cast<double>(cold.tree) / fileBytes, static_cast<double>(cold.peak) / fileBytes);
-    if (!warm.empty()) {
-        auto best = *std::min_element(warm.begin(), warm.end(), [](const Round& a, const Round& b) {
-            return a.parse < b.parse;
-        });
-        printf(
-            "warm (best of %d): parse %.1f MB/s (%.3f s), delete %.1f MB/s (%.3f s, %.2fx parse), "
-            "%ld page faults\n",
-            repeats, megabytes / best.parse, best.parse, megabytes / best.destroy, best.destroy,
-            best.destroy / best.parse, best.faults);
+    if (repeats > 0) {
+        const Round& best =
+            *std::min_element(rounds.begin() + 1, rounds.end(), [](const Round& a, const Round& b) {
+                return a.parse.wall < b.parse.wall;
+            });
+        printf("warm (best of %d): parse %.1f MB/s (%.3f s, cpu %.3f s), delete %.3f s (cpu %.3f "
+               "s), %ld page faults\n",
+               repeats, megabytes / best.parse.wall, best.parse.wall, best.parse.cpu,
+               best.destroy.wall, best.destroy.cpu, best.faults);
     }
-    printf("process: max resident %.2fx file\n",
-           static_cast<double>(usage.ru_maxrss) * 1024.0 / fileBytes);
+    // For bench/parser/run.sh: the cold round's seconds and peak.
+    printf("figures: %.4f %.4f %.4f %.4f %.3f\n", cold.parse.wall, cold.parse.cpu,
+           cold.destroy.wall, cold.destroy.cpu, static_cast<double>(cold.peak) / fileBytes);
     return 0;
 }

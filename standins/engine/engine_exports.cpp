@@ -19,8 +19,8 @@ const DWORD kVersionTextSize = 32;
 // needs no constructor (the DLL has no entry point to run one).
 EngineSettings settings;
 
-unsigned NumberOf(const void* pointer) {
-    return static_cast<unsigned>(reinterpret_cast<size_t>(pointer));
+size_t NumberOf(const void* pointer) {
+    return reinterpret_cast<size_t>(pointer);
 }
 
 // The number TARVEX_ENGINE_VERSION asks for; the real version when it is not set or

@@ -26,19 +26,23 @@ const DWORD kWaitFilePollMs = 10;
 // module it was registered for, or null while it is not.
 HINSTANCE registeredInstance = nullptr;
 
+// The window's game object, kept as a window property: a property holds a whole
+// pointer on both bitnesses, where a window long holds 32 bits.
+const char kGameProperty[] = "TarvexStandinGame";
+
 LRESULT __stdcall DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const CREATESTRUCT_HEAD* create = reinterpret_cast<const CREATESTRUCT_HEAD*>(lParam);
-        SetWindowLongA(window, GWL_USERDATA, reinterpret_cast<long>(create->lpCreateParams));
+        SetPropA(window, kGameProperty, create->lpCreateParams);
     }
-    CStandinGame* game = reinterpret_cast<CStandinGame*>(GetWindowLongA(window, GWL_USERDATA));
+    CStandinGame* game = static_cast<CStandinGame*>(GetPropA(window, kGameProperty));
     if (game != nullptr) {
         if (message == WM_PAINT) {
             game->Paint(window);
             return 0;
         }
         if (message == WM_DESTROY) {
-            SetWindowLongA(window, GWL_USERDATA, 0);
+            RemovePropA(window, kGameProperty);
             game->OnWindowDestroyed();
             return 0;
         }

@@ -53,7 +53,7 @@ void CLogLine::AddInt(const char* key, int value) {
     }
 }
 
-void CLogLine::AddUnsigned(const char* key, unsigned value) {
+void CLogLine::AddUnsigned(const char* key, size_t value) {
     size_t start = 0;
     if (BeginField(key, &start) && !text_.AppendUnsigned(value)) {
         DropField(start);

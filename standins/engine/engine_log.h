@@ -26,7 +26,7 @@ class CLogLine {
     // A null value is written as null.
     void AddText(const char* key, const char* value);
     void AddInt(const char* key, int value);
-    void AddUnsigned(const char* key, unsigned value);
+    void AddUnsigned(const char* key, size_t value); // also pointer-sized values
     void Write();
 
   private:

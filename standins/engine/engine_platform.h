@@ -13,9 +13,10 @@
 typedef unsigned long DWORD;
 typedef int BOOL;
 typedef unsigned int UINT;
-typedef unsigned int WPARAM;
-typedef long LPARAM;
-typedef long LRESULT;
+// Pointer-sized on both bitnesses.
+typedef size_t WPARAM;
+typedef ptrdiff_t LPARAM;
+typedef ptrdiff_t LRESULT;
 typedef unsigned short ATOM;
 typedef DWORD COLORREF;
 typedef void* HANDLE;
@@ -73,7 +74,6 @@ const UINT CS_VREDRAW = 0x0001;
 const UINT CS_HREDRAW = 0x0002;
 const int COLOR_WINDOW = 5;
 const int COLOR_WINDOWTEXT = 8;
-const int GWL_USERDATA = -21;
 const int OPAQUE = 2;
 const DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
 const size_t IDC_ARROW = 32512;
@@ -122,8 +122,9 @@ __declspec(dllimport) BOOL
 __declspec(dllimport) HDC __stdcall BeginPaint(HWND window, PAINTSTRUCT* paint) noexcept;
 __declspec(dllimport) BOOL __stdcall EndPaint(HWND window, const PAINTSTRUCT* paint) noexcept;
 __declspec(dllimport) HCURSOR __stdcall LoadCursorA(HINSTANCE instance, const char* name) noexcept;
-__declspec(dllimport) long __stdcall SetWindowLongA(HWND window, int index, long value) noexcept;
-__declspec(dllimport) long __stdcall GetWindowLongA(HWND window, int index) noexcept;
+__declspec(dllimport) BOOL __stdcall SetPropA(HWND window, const char* name, HANDLE data) noexcept;
+__declspec(dllimport) HANDLE __stdcall GetPropA(HWND window, const char* name) noexcept;
+__declspec(dllimport) HANDLE __stdcall RemovePropA(HWND window, const char* name) noexcept;
 __declspec(dllimport) DWORD __stdcall GetSysColor(int index) noexcept;
 
 // gdi32

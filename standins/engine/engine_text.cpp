@@ -4,8 +4,8 @@
 
 namespace {
 
-// Room for the digits of any 32-bit number, its sign and the NUL.
-const size_t kNumberTextSize = 12;
+// Room for the digits of any 64-bit number (pointers on x86_64) and a sign.
+const size_t kNumberTextSize = 21;
 
 // The longest escape of one byte: \u00XX.
 const size_t kLongestEscape = 6;
@@ -110,7 +110,7 @@ bool CTextBuilder::Append(const char* text) {
     return AppendBytes(text, strlen(text));
 }
 
-bool CTextBuilder::AppendUnsigned(unsigned value) {
+bool CTextBuilder::AppendUnsigned(size_t value) {
     char digits[kNumberTextSize];
     size_t start = sizeof(digits);
     do {

@@ -18,7 +18,7 @@ class CTextBuilder {
 
     bool Append(const char* text);
     bool AppendBytes(const char* text, size_t length);
-    bool AppendUnsigned(unsigned value);
+    bool AppendUnsigned(size_t value); // also pointer-sized values
     bool AppendInt(int value);
     // A JSON string literal, quotes included. Bytes 0x80 to 0xFF become \u0080 to
     // \u00ff, so the line stays plain ASCII whatever the code page of the text. When

@@ -305,16 +305,16 @@ std::string CommandLineFor(const std::string& program, const std::string& tail) 
 
 // ---- Debuggee memory ---------------------------------------------------------------
 
-bool ReadMemory(HANDLE process, DWORD address, void* out, DWORD size) {
+bool ReadMemory(HANDLE process, ULONG_PTR address, void* out, DWORD size) {
     SIZE_T done = 0;
-    return ReadProcessMemory(process, reinterpret_cast<LPCVOID>(static_cast<ULONG_PTR>(address)),
+    return ReadProcessMemory(process, reinterpret_cast<LPCVOID>(address),
                              out, size, &done) &&
            done == size;
 }
 
 // Reads a NUL-terminated narrow text, at most kMaxTextBytes; a chunk that cannot be
 // read whole is read byte by byte, since the text may end just before an unmapped page.
-std::string ReadText(HANDLE process, DWORD address) {
+std::string ReadText(HANDLE process, ULONG_PTR address) {
     std::string text;
     if (address == 0) {
         return text;
@@ -345,7 +345,7 @@ std::string ReadText(HANDLE process, DWORD address) {
 }
 
 std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
-    const DWORD address = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(info.lpDebugStringData));
+    const ULONG_PTR address = reinterpret_cast<ULONG_PTR>(info.lpDebugStringData);
     if (!info.fUnicode) {
         return ReadText(process, address);
     }
@@ -362,11 +362,12 @@ std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info
 }
 
 // The name in a loaded module's export directory ("USER32.dll"), empty when it has none.
-std::string ExportName(HANDLE process, DWORD base) {
+// The debuggee has the driver's bitness, so its headers are the driver's own kind.
+std::string ExportName(HANDLE process, ULONG_PTR base) {
     IMAGE_DOS_HEADER dos;
-    IMAGE_NT_HEADERS32 nt;
+    IMAGE_NT_HEADERS nt;
     if (!ReadMemory(process, base, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
-        !ReadMemory(process, base + dos.e_lfanew, &nt, sizeof nt) ||
+        !ReadMemory(process, base + static_cast<ULONG_PTR>(dos.e_lfanew), &nt, sizeof nt) ||
         nt.Signature != IMAGE_NT_SIGNATURE ||
         nt.OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT) {
         return "";
@@ -396,6 +397,53 @@ DWORD MessageBoxRva() {
     return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry) -
                               reinterpret_cast<ULONG_PTR>(user32));
 }
+
+// A MessageBoxA call stopped at the function's first instruction.
+struct MessageBoxCall {
+    ULONG_PTR returnAddress;
+    ULONG_PTR owner;
+    ULONG_PTR text;
+    ULONG_PTR caption;
+    DWORD style;
+};
+
+// The two calling conventions are the one place where the bitnesses differ here.
+#ifdef _WIN64
+// x64: the arguments in RCX, RDX, R8 and R9; [rsp] the return address.
+bool ReadMessageBoxCall(HANDLE process, const CONTEXT& context, MessageBoxCall* call) {
+    call->owner = context.Rcx;
+    call->text = context.Rdx;
+    call->caption = context.R8;
+    call->style = static_cast<DWORD>(context.R9);
+    return ReadMemory(process, context.Rsp, &call->returnAddress, sizeof call->returnAddress);
+}
+
+void ReturnFromMessageBox(const MessageBoxCall& call, CONTEXT* context) {
+    context->Rax = IDOK;
+    context->Rip = call.returnAddress;
+    context->Rsp += sizeof(ULONG_PTR);
+}
+#else
+// stdcall: [esp] the return address, then the four arguments, which the callee pops.
+bool ReadMessageBoxCall(HANDLE process, const CONTEXT& context, MessageBoxCall* call) {
+    DWORD stack[5];
+    if (!ReadMemory(process, context.Esp, stack, sizeof stack)) {
+        return false;
+    }
+    call->returnAddress = stack[0];
+    call->owner = stack[1];
+    call->text = stack[2];
+    call->caption = stack[3];
+    call->style = stack[4];
+    return true;
+}
+
+void ReturnFromMessageBox(const MessageBoxCall& call, CONTEXT* context) {
+    context->Eax = IDOK;
+    context->Eip = static_cast<DWORD>(call.returnAddress);
+    context->Esp += 4 + kMessageBoxArgBytes;
+}
+#endif
 
 class DebugSession {
   public:
@@ -443,7 +491,7 @@ class DebugSession {
             if (event.u.LoadDll.hFile != nullptr) {
                 CloseHandle(event.u.LoadDll.hFile);
             }
-            OnLoadDll(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(event.u.LoadDll.lpBaseOfDll)));
+            OnLoadDll(reinterpret_cast<ULONG_PTR>(event.u.LoadDll.lpBaseOfDll));
             return DBG_CONTINUE;
         case OUTPUT_DEBUG_STRING_EVENT:
             PrintLine("{\"event\":\"debug\",\"text\":" +
@@ -456,13 +504,13 @@ class DebugSession {
         }
     }
 
-    void OnLoadDll(DWORD base) {
+    void OnLoadDll(ULONG_PTR base) {
         if (breakpoint_ != 0 || messageBoxRva_ == 0 ||
             _stricmp(ExportName(process_, base).c_str(), "user32.dll") != 0) {
             return;
         }
-        const DWORD address = base + messageBoxRva_;
-        LPVOID target = reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(address));
+        const ULONG_PTR address = base + messageBoxRva_;
+        LPVOID target = reinterpret_cast<LPVOID>(address);
         const unsigned char int3 = 0xCC;
         DWORD oldProtect = 0;
         const BOOL unprotected =
@@ -481,8 +529,7 @@ class DebugSession {
 
     DWORD OnException(const DEBUG_EVENT& event) {
         const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
-        const DWORD address =
-            static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress));
+        const ULONG_PTR address = reinterpret_cast<ULONG_PTR>(record.ExceptionAddress);
         if (record.ExceptionCode == EXCEPTION_BREAKPOINT) {
             // Some systems report the int3 itself, others the byte after it.
             const bool ours =
@@ -498,12 +545,12 @@ class DebugSession {
         PrintLine("{\"event\":\"exception\",\"code\":" +
                   std::to_string(static_cast<long>(static_cast<LONG>(record.ExceptionCode))) +
                   ",\"first\":" + (event.u.Exception.dwFirstChance ? "true" : "false") +
-                  ",\"address\":" + std::to_string(static_cast<unsigned long>(address)) + "}");
+                  ",\"address\":" + std::to_string(static_cast<unsigned long long>(address)) + "}");
         return DBG_EXCEPTION_NOT_HANDLED;
     }
 
-    // At the entry of MessageBoxA: [esp] return address, then owner, text, caption,
-    // style. Returns from the call as if the user had pressed OK.
+    // At the entry of MessageBoxA: reads the four arguments of the call, then returns
+    // from it as if the user had pressed OK.
     bool AnswerMessageBox(DWORD threadId) {
         const auto thread = threads_.find(threadId);
         if (thread == threads_.end()) {
@@ -513,23 +560,22 @@ class DebugSession {
         CONTEXT context;
         memset(&context, 0, sizeof context);
         context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
-        DWORD stack[5];
+        MessageBoxCall call;
         if (!GetThreadContext(thread->second, &context) ||
-            !ReadMemory(process_, context.Esp, stack, sizeof stack)) {
+            !ReadMessageBoxCall(process_, context, &call)) {
             PrintError("cannot read the MessageBoxA call");
             return false;
         }
-        const DWORD owner = stack[1];
         const char* ownerName = "other";
-        if (owner == 0) {
+        if (call.owner == 0) {
             ownerName = "none";
-        } else if (owner == static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(GetDesktopWindow()))) {
+        } else if (call.owner == reinterpret_cast<ULONG_PTR>(GetDesktopWindow())) {
             ownerName = "desktop";
         }
         std::string line = std::string("{\"event\":\"box\",\"owner\":\"") + ownerName +
-                           "\",\"text\":" + JsonString(ReadText(process_, stack[2])) +
-                           ",\"caption\":" + JsonString(ReadText(process_, stack[3])) +
-                           ",\"style\":" + std::to_string(static_cast<unsigned long>(stack[4]));
+                           "\",\"text\":" + JsonString(ReadText(process_, call.text)) +
+                           ",\"caption\":" + JsonString(ReadText(process_, call.caption)) +
+                           ",\"style\":" + std::to_string(static_cast<unsigned long>(call.style));
         if (!options_.mutexName.empty()) {
             HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, options_.mutexName.c_str());
             line += std::string(",\"mutex\":") + (mutex != nullptr ? "true" : "false");
@@ -538,9 +584,7 @@ class DebugSession {
             }
         }
         PrintLine(line + "}");
-        context.Eax = IDOK;
-        context.Eip = stack[0];
-        context.Esp += 4 + kMessageBoxArgBytes;
+        ReturnFromMessageBox(call, &context);
         if (!SetThreadContext(thread->second, &context)) {
             PrintError("cannot return from MessageBoxA");
             return false;
@@ -567,7 +611,7 @@ class DebugSession {
     const Options& options_;
     HANDLE process_;
     const DWORD messageBoxRva_;
-    DWORD breakpoint_ = 0;
+    ULONG_PTR breakpoint_ = 0;
     bool loaderBreakpointSeen_ = false;
     std::map<DWORD, HANDLE> threads_;
 };

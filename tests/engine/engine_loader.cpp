@@ -11,7 +11,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "engine.h"
 
@@ -22,41 +21,19 @@ const int kExitVersion = 202;
 const int kExitNoGame = 203;
 const int kExitUnhandled = 204;
 
-const DWORD kMsvcExceptionCode = 0xE06D7363;
-const ULONG_PTR kMsvcExceptionMagic = 0x19930520;
-// The type descriptor name of the engine's exception class.
-const char kEngineExceptionType[] = ".?AVCEngineException@@";
-
-// The decorated name of the first catchable type of an MSVC C++ exception, or null.
-const char* ThrownTypeName(const EXCEPTION_RECORD* record) {
-    if (record->NumberParameters < 3 || record->ExceptionInformation[0] != kMsvcExceptionMagic) {
-        return nullptr;
-    }
-    const char* throwInfo = reinterpret_cast<const char*>(record->ExceptionInformation[2]);
-    const int* catchables = *reinterpret_cast<const int* const*>(throwInfo + 12);
-    if (catchables[0] < 1) {
-        return nullptr;
-    }
-    const char* catchable = reinterpret_cast<const char*>(catchables[1]);
-    const char* typeDescriptor = *reinterpret_cast<const char* const*>(catchable + 4);
-    return typeDescriptor + 8;
-}
-
 LONG WINAPI WriteUnhandled(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
     FILE* out = std::fopen("exception.txt", "wb");
     if (out != nullptr) {
         std::fprintf(out, "code=%08lx\n", static_cast<unsigned long>(record->ExceptionCode));
-        const char* type =
-            record->ExceptionCode == kMsvcExceptionCode ? ThrownTypeName(record) : nullptr;
+        const char* type = MsvcThrownTypeName(record);
         if (type != nullptr) {
             std::fprintf(out, "type=%s\n", type);
-            if (std::strcmp(type, kEngineExceptionType) == 0) {
-                const CEngineException* thrown =
-                    reinterpret_cast<const CEngineException*>(record->ExceptionInformation[1]);
-                std::fprintf(out, "message=%s\nsourceFile=%s\nsourceLine=%d\n", thrown->message,
-                             thrown->sourceFile, thrown->sourceLine);
-            }
+        }
+        const CEngineException* thrown = ThrownEngineException(record);
+        if (thrown != nullptr) {
+            std::fprintf(out, "message=%s\nsourceFile=%s\nsourceLine=%d\n", thrown->message,
+                         thrown->sourceFile, thrown->sourceLine);
         }
         std::fclose(out);
     }

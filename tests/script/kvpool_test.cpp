@@ -1,5 +1,6 @@
 // The tree's block pool: block sizes and alignment, reuse, strings whose text was
-// shortened in place, and chunks given back once the last block is released.
+// shortened in place, chunks given back once the last block is released, and the
+// file buffers that come from the same memory.
 #include "kvpool.h"
 #include "kvtree.h"
 
@@ -8,6 +9,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -34,8 +36,9 @@ TEST_F(Pool, BlocksAreAlignedAndDoNotOverlap) {
         size_t size;
     };
     std::vector<Block> blocks;
-    // Many rounds, so that several chunks are filled and the sizes interleave.
-    for (int round = 0; round < 2000; ++round) {
+    // Many rounds, so that the sizes interleave and the chunks grow to their largest
+    // size (about 5 MB in all).
+    for (int round = 0; round < 8000; ++round) {
         for (size_t size : sizes) {
             unsigned char* data = static_cast<unsigned char*>(KvAllocate(size));
             ASSERT_EQ(reinterpret_cast<uintptr_t>(data) % 8, 0u) << "size " << size;
@@ -44,17 +47,35 @@ TEST_F(Pool, BlocksAreAlignedAndDoNotOverlap) {
         }
     }
     if (PoolActive()) {
-        EXPECT_GT(KvPoolChunks(), 1u);
+        EXPECT_GT(KvPoolChunks(), 6u);
     }
     // Each block still holds its own filling: none was handed out twice.
     for (size_t i = 0; i < blocks.size(); ++i) {
-        for (size_t k = 0; k < blocks[i].size; ++k) {
-            ASSERT_EQ(blocks[i].data[k], i & 0xFF) << "block " << i << " size " << blocks[i].size;
-        }
+        const unsigned char* begin = blocks[i].data;
+        const unsigned char* end = begin + blocks[i].size;
+        const unsigned char* wrong =
+            std::find_if(begin, end, [i](unsigned char byte) { return byte != (i & 0xFF); });
+        ASSERT_EQ(wrong, end) << "block " << i << " size " << blocks[i].size;
     }
     for (const Block& block : blocks)
         KvRelease(block.data, block.size);
     KvRelease(nullptr, 16); // ignored
+}
+
+TEST_F(Pool, FileBuffersHoldEveryByteOfTheirSize) {
+    // Sizes at both sides of the 2 MB from which a buffer is mapped on its own.
+    const size_t sizes[] = {0, 1, 2 * 1024 * 1024 - 1, 2 * 1024 * 1024, 3 * 1024 * 1024 + 5};
+    for (size_t size : sizes) {
+        unsigned char* buffer = KvAllocateFileBuffer(size);
+        ASSERT_NE(buffer, nullptr);
+        memset(buffer, 0x5A, size);
+        if (size > 0) {
+            EXPECT_EQ(buffer[0], 0x5A);
+            EXPECT_EQ(buffer[size - 1], 0x5A);
+        }
+        KvReleaseFileBuffer(buffer, size);
+    }
+    KvReleaseFileBuffer(nullptr, 0); // ignored
 }
 
 TEST_F(Pool, AReleasedBlockIsReusedForTheSameSize) {
