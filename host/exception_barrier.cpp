@@ -56,12 +56,13 @@ const ExceptionDescription exceptionDescriptions[] = {
 const size_t kUnknownDescriptionSize = 256;
 char unknownDescription[kUnknownDescriptionSize];
 
-// Exceptions thrown by code of Microsoft's compiler, and what their records hold.
-const unsigned kMsvcExceptionCode = 0xE06D7363u;
-const ULONG_PTR kMsvcMagicFirst = 0x19930520u;
-const ULONG_PTR kMsvcMagicLast = 0x19930522u;
-const size_t kCatchableTypesOffset = 12; // in the throw information
-const size_t kTypeDescriptorOffset = 4;  // in a catchable type
+// What the records of exceptions thrown by code of Microsoft's compiler hold (see
+// engine.h). Read here through the memory probe, since the handler must not fault,
+// and through every catchable type, so that a class derived from CEngineException
+// counts as one.
+const ULONG_PTR kMsvcMagicLast = 0x19930522u; // later versions of the record
+const size_t kCatchableTypesOffset = 12;      // in the throw information
+const size_t kTypeDescriptorOffset = 4;       // in a catchable type
 // In a type descriptor the name follows the vtable pointer and one more pointer.
 const size_t kTypeNameOffset = 2 * sizeof(void*);
 const int32_t kMaxCatchableTypes = 64;
@@ -177,7 +178,7 @@ bool TakeException(EXCEPTION_RECORD* record, CONTEXT* context) {
     CaughtException* caught = activeCaught;
     const unsigned code = record->ExceptionCode;
     if (code == kMsvcExceptionCode && record->NumberParameters >= 3 &&
-        record->ExceptionInformation[0] >= kMsvcMagicFirst &&
+        record->ExceptionInformation[0] >= kMsvcExceptionMagic &&
         record->ExceptionInformation[0] <= kMsvcMagicLast) {
         caught->kind = ThrowsEngineException(record) && CopyEngineException(record, caught)
                            ? kCaughtEngineException
