@@ -11,11 +11,13 @@ The tests ask for what each target gives.
 
 import os
 import re
+import shutil
 import struct
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import driverlib  # noqa: E402
 from test_host import FATAL_STYLE, GameFolder, call_names, configuration  # noqa: E402
 
 SEPARATOR = b"*" * 60 + b"\r\n\r"  # LF CR in text mode
@@ -53,6 +55,10 @@ class CrashRun:
 
     def __init__(self, name, tail="", game_ini=None, dbghelp=None):
         self.game = GameFolder(name)
+        # The x86_64 engine's symbols are in its PDB, which dbghelp finds beside the DLL.
+        pdb = os.path.join(driverlib.BIN, "TarvexEngine2.pdb")
+        if os.path.exists(pdb):
+            shutil.copy(pdb, self.game.path)
         if game_ini is not None:
             self.game.write("game.ini", game_ini)
         if dbghelp is not None:
