@@ -17,8 +17,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import driverlib  # noqa: E402
 from test_host import FATAL_STYLE, GameFolder, call_names, configuration  # noqa: E402
+import driverlib  # noqa: E402  (on the path that test_host sets)
 
 SEPARATOR = b"*" * 60 + b"\r\n\r"  # LF CR in text mode
 CALL_STACK_HEAD = SEPARATOR + b"\r\r\nCall stack:\r\r\n"
