@@ -4,6 +4,7 @@
 #include "host.h"
 
 #include "engine.h"
+#include "exception_barrier.h"
 #include "filesystem.h"
 #include "kvparse.h"
 #include "log.h"
@@ -52,6 +53,18 @@ UINT RunGame(CGame* game, const char* commandLine, int showCommand) {
     }
 }
 
+struct GameRun {
+    CGame* game;
+    const char* commandLine;
+    int showCommand;
+    UINT exitCode;
+};
+
+void RunGameInsideBarrier(void* run) {
+    GameRun* gameRun = static_cast<GameRun*>(run);
+    gameRun->exitCode = RunGame(gameRun->game, gameRun->commandLine, gameRun->showCommand);
+}
+
 // The orderly end. The mutex and the log file are left to the end of the process.
 [[noreturn]] void ShutDown(CGame* game, UINT exitCode) {
     if (game != nullptr) {
@@ -82,9 +95,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previousInstance*/, LPSTR com
     // 3. No system fault box: a crash ends in our own report and box instead.
     SetErrorMode(SEM_NOGPFAULTERRORBOX);
 
-    // 4. Processor-exception translation for this thread belongs here, right after the
-    //    error mode and before anything that may fault. Not installed yet: faults until
-    //    then end the process through the runtime.
+    // 4. Processor-exception translation: from here on a fault is reported before the
+    //    process ends with its code (or, inside the barrier of step 16, with the box).
+    InstallExceptionTranslation();
 
     // 5. Working folder: every later relative path names a file of the game folder.
     EnterExecutableFolder();
@@ -129,11 +142,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previousInstance*/, LPSTR com
         FatalError("Cannot create the game object '%s'\n", settings.gameClassName);
     }
 
-    // 16. The game's run: Init and the message loop. The exception barrier that ends
-    //     every failure here with a logged line and a fatal box is to enclose exactly
-    //     this call; until it exists, an exception ends the process through the runtime.
-    const UINT exitCode = RunGame(game, commandLine, showCommand);
+    // 16. The game's run: Init and the message loop, inside the exception barrier that
+    //     ends every failure here with a logged line and a fatal box.
+    GameRun run = {game, commandLine, showCommand, 0};
+    RunInsideBarrier(RunGameInsideBarrier, &run);
 
     // 17. Shut-down; never returns.
-    ShutDown(game, exitCode);
+    ShutDown(game, run.exitCode);
 }

@@ -94,6 +94,10 @@ CStandinGame* CreateGame(const char* gameClassName, HINSTANCE instance, int mode
         LogEvent("createFailed");
         return nullptr;
     }
+    if (scenario.createFault) {
+        LogEvent("createFault");
+        RaiseScenarioFault(kFaultAccessViolation);
+    }
     char classProper[kScenarioNameSize];
     ClassProper(gameClassName, classProper, sizeof(classProper));
     void* memory = malloc(sizeof(CStandinGame));

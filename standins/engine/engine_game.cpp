@@ -150,7 +150,11 @@ int CStandinGame::OnIdle() {
         CLogLine line("event", "fault");
         line.AddText("kind", FaultKindName(scenario_.fault));
         line.Write();
-        RaiseScenarioFault(scenario_.fault);
+        if (scenario_.faultDepth != 0) {
+            RaiseScenarioFaultAtDepth(scenario_.fault, scenario_.faultDepth);
+        } else {
+            RaiseScenarioFault(scenario_.fault);
+        }
     }
     if (idleCount_ == scenario_.throwAt) {
         LogIdleCount();

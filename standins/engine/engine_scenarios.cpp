@@ -119,8 +119,16 @@ bool ApplyWord(const char* word, size_t length, Scenario* scenario) {
             return false;
         }
         scenario->frames = frames;
+    } else if ((value = ValueAfter(word, length, "depth=", &valueLength)) != nullptr) {
+        unsigned depth = 0;
+        if (!ReadCount(value, valueLength, &depth)) {
+            return false;
+        }
+        scenario->faultDepth = depth;
     } else if (TextEquals(word, length, "createfail")) {
         scenario->createFail = true;
+    } else if (TextEquals(word, length, "createfault")) {
+        scenario->createFault = true;
     }
     return true;
 }
@@ -188,7 +196,8 @@ void ThrowScenarioException() {
                            kScenarioExceptionLine);
 }
 
-void RaiseScenarioFault(FaultKind kind) {
+// Not inlined: the report is to show this frame, the one that faults.
+__declspec(noinline) void RaiseScenarioFault(FaultKind kind) {
     switch (kind) {
     case kFaultAccessViolation: {
         // Read back through volatile storage, so the compiler cannot see the null.
@@ -208,6 +217,17 @@ void RaiseScenarioFault(FaultKind kind) {
     case kFaultNone:
         break;
     }
+}
+
+__declspec(noinline) void RaiseScenarioFaultAtDepth(FaultKind kind, unsigned depth) {
+    // Read back after the call, so the call is not made a jump and this frame stays.
+    volatile unsigned callsLeft = depth;
+    if (depth <= 1) {
+        RaiseScenarioFault(kind);
+    } else {
+        RaiseScenarioFaultAtDepth(kind, depth - 1);
+    }
+    callsLeft = callsLeft - 1;
 }
 
 const char* FaultKindName(FaultKind kind) {

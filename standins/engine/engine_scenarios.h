@@ -29,8 +29,10 @@ struct Scenario {
     unsigned throwAt;                 // throw=idle@N
     FaultKind fault;                  // fault=KIND@N
     unsigned faultAt;
-    unsigned frames; // frames=N
-    bool createFail; // createfail: CreateGame answers null
+    unsigned faultDepth; // depth=N: N engine frames between OnIdle and the faulting one
+    unsigned frames;     // frames=N
+    bool createFail;     // createfail: CreateGame answers null
+    bool createFault;    // createfault: CreateGame raises an access violation
 };
 
 // A scenario with nothing asked.
@@ -54,6 +56,11 @@ const int kScenarioExceptionLine = 12;
 // Raises the fault of the kind: a write to address 0, an integer division by zero or
 // a thrown int 7. Never returns for a real kind; does nothing for kFaultNone.
 void RaiseScenarioFault(FaultKind kind);
+
+// Raises the fault of the kind through depth frames of its own (at least one), each
+// with a parameter and a local, so a crash report shows engine frames with variables
+// between the caller and the faulting function.
+void RaiseScenarioFaultAtDepth(FaultKind kind, unsigned depth);
 
 // The word's name of a fault kind, for the log ("av", "div0", "int").
 const char* FaultKindName(FaultKind kind);

@@ -237,10 +237,10 @@ TEST_F(EngineTest, InitFailAnswersItsNumberAndLogsNoOnIdle) {
 }
 
 TEST_F(EngineTest, BadWordsAreNotedAndSkipped) {
-    const char* const words[] = {"quit=3",           "quit=x@2",   "quit=3@0",  "quit=3@-1",
-                                 "initfail=0",       "initfail=",  "waitfile=", "throw=idle@",
-                                 "throw=later",      "fault=xx@1", "fault=av",  "frames=0",
-                                 "quit=9999999999@1"};
+    const char* const words[] = {"quit=3",      "quit=x@2",         "quit=3@0",  "quit=3@-1",
+                                 "initfail=0",  "initfail=",        "waitfile=", "throw=idle@",
+                                 "throw=later", "fault=xx@1",       "fault=av",  "frames=0",
+                                 "depth=0",     "quit=9999999999@1"};
     for (const char* word : words) {
         SCOPED_TRACE(word);
         DeleteFileA("engine.log");
