@@ -76,6 +76,11 @@ const unsigned kErrorSeverity = 0xC0000000u;
 bool barrierRunning = false;
 bool reportRunning = false;
 CaughtException* activeCaught = nullptr;
+// Set while the game runs in the barrier proper, which ends the process on whatever it
+// catches (the protected runs of the tests return instead).
+bool endsTheProcess = false;
+
+[[noreturn]] void EndRun(const CaughtException& caught);
 
 // Error codes, and the warnings that the table names.
 bool IsTranslated(unsigned code) {
@@ -184,14 +189,30 @@ bool TakeException(EXCEPTION_RECORD* record, CONTEXT* context) {
                            ? kCaughtEngineException
                            : kCaughtOther;
         caught->code = code;
+#ifdef _WIN64
+        // Wine's x86_64 unwinder faults without end while it unwinds the engine's
+        // frames after a C++ throw when a debugger is attached. The barrier ends the
+        // process anyway, so end it here, on top of the thrown-from stack: the same
+        // line, box and exit code, only the engine's destructors do not run (they do
+        // not for processor faults either).
+        if (endsTheProcess) {
+            EndRun(*caught);
+        }
+#endif
         return true;
     }
     if (!IsTranslated(code)) {
         return false; // information, GCC's own throws, anything the frames further out own
     }
-    Report(record, context);
+    if (reportRunning) {
+        // A fault inside the report itself (the debug-help library's own): the run
+        // still ends as the fault that was being reported, with what the report had
+        // written by then, rather than with a report of the reporter.
+        return true;
+    }
     caught->kind = kCaughtProcessorException;
     caught->code = code;
+    Report(record, context);
     return true;
 }
 
@@ -248,24 +269,36 @@ void RunProtected(void (*body)(void*), void* context, CaughtException* caught) {
     if (CallProtected(CallCatchingOwnThrows, &guarded, TakeException)) {
         caught->kind = guarded.threw ? kCaughtOther : kCaughtNothing;
     }
+    reportRunning = false; // a fault inside the report left it without returning
     barrierRunning = outerRunning;
     activeCaught = outerCaught;
 }
 
 void RunInsideBarrier(void (*body)(void*), void* context) {
     static CaughtException caught; // the fields outlive the stack they came from
+    endsTheProcess = true;
     RunProtected(body, context, &caught);
+    endsTheProcess = false;
+    if (caught.kind != kCaughtNothing) {
+        EndRun(caught);
+    }
+}
+
+namespace {
+
+void EndRun(const CaughtException& caught) {
     switch (caught.kind) {
-    case kCaughtNothing:
-        return;
     case kCaughtEngineException:
         LogWrite("*** Unhandled Engine Exception ***\n");
         FatalError("%s(%d) : %s\n", caught.sourceFile, caught.sourceLine, caught.message);
     case kCaughtProcessorException:
         LogWrite("*** Exception ***\n");
         FatalError("%s\n", DescribeException(caught.code));
+    case kCaughtNothing:
     case kCaughtOther:
         break;
     }
     FatalError("*** Unhandled Exception ***\n");
 }
+
+} // namespace
