@@ -58,6 +58,7 @@ class CrashRun:
         if game_ini is not None:
             self.game.write("game.ini", game_ini)
         if dbghelp is not None:
+            # Found beside the executable first (the Wine runner asks Wine to do so).
             self.game.write("dbghelp.dll", dbghelp)
         self.run = self.game.run(tail)
         self.report = self.game.read("callstack.txt")
@@ -163,6 +164,33 @@ class Reports(unittest.TestCase):
         self.assertEqual([b["text"] for b in crash.run.boxes()], [ACCESS_VIOLATION + "\n"])
         self.assertEqual(crash.game.crash_log(), "*** Exception ***\r\n" + ACCESS_VIOLATION + "\n")
         self.assertIsNone(crash.report)
+
+    def stub_dbghelp(self, variant):
+        with open(os.path.join(driverlib.BIN, f"dbghelp_{variant}.dll"), "rb") as library:
+            return library.read()
+
+    def test_a_fault_inside_the_report_still_ends_as_the_fault_reported(self):
+        # The library's stack walk faults: the run ends as the division by zero, not as
+        # the report's own access violation, and no half report is written.
+        crash = CrashRun("faulting-dbghelp", "fault=div0@1", dbghelp=self.stub_dbghelp("faults"))
+        self.assertEqual(crash.run.exit_code(), -1, crash.run)
+        self.assertEqual([b["text"] for b in crash.run.boxes()], [DIVIDE_BY_ZERO + "\n"])
+        self.assertEqual(crash.game.crash_log(), "*** Exception ***\r\n" + DIVIDE_BY_ZERO + "\n")
+        self.assertIsNone(crash.report)
+
+    def test_an_older_dbghelp_gives_bare_addresses_and_no_exception_block(self):
+        # No SymFromAddr (nor the entry points that come with it): the walk lists bare
+        # addresses after the warning line, nothing else of the library is called, and
+        # no block names the faulting location.
+        crash = CrashRun("old-dbghelp", "fault=av@1", dbghelp=self.stub_dbghelp("old"))
+        self.assertEqual(crash.run.exit_code(), -1, crash.run)
+        self.assertEqual([b["text"] for b in crash.run.boxes()], [ACCESS_VIOLATION + "\n"])
+        self.assertIsNotNone(crash.report, "no callstack.txt")
+        found = blocks(crash.report)
+        self.assertEqual(len(found), 1, crash.report)
+        self.assertRegex(found[0].decode("latin-1"),
+                         r"^\r\r\nCall stack:\r\r\nwarning: older dbghelp\.dll loaded; no type "
+                         r"information available\.\r\r\n[0-9A-F]+\r\r\n$")
 
     def test_fault_before_the_barrier_is_reported_and_ends_with_its_code(self):
         # CreateGame (step 15) faults: no barrier yet, so no box and no log; the process
