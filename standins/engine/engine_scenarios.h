@@ -31,6 +31,9 @@ struct Scenario {
     unsigned faultAt;
     unsigned frames; // frames=N
     bool createFail; // createfail: CreateGame answers null
+    // bench=N: N OnIdle calls, then the quit; the first and the last are timed and
+    // {"event":"bench",...} is logged (bench/host reads it).
+    unsigned benchTurns;
 };
 
 // A scenario with nothing asked.
