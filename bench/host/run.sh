@@ -3,14 +3,14 @@
 # each Windows build that is there (build/win32, build/win64). Builds nothing: build
 # the presets first. Prints each run and, per build, the medians and ranges.
 #
-#   bash bench/host/run.sh              (ROUNDS=10 measured rounds, TURNS=20000 loop turns)
+#   bash bench/host/run.sh              (ROUNDS=10 measured rounds, TURNS=50000 loop turns)
 #
 # Run it alone: Tarvex.exe takes the machine-wide instance mutex of the build's prefix,
 # so a test suite running in the same build would refuse it (or be refused).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROUNDS=${ROUNDS:-10}
-TURNS=${TURNS:-20000}
+TURNS=${TURNS:-50000}
 
 win_path() {
     local absolute
