@@ -243,7 +243,8 @@ void CStandinGame::BenchTurn() {
     QueryPerformanceCounter(&now);
     // Only the low 32 bits of the first call's time: the reader took the counter just
     // before it started this process and unwraps them from there (the counter runs at
-    // 10 MHz, so 32 bits last 7 minutes). The same holds for the span of the turns.
+    // 10 MHz under Wine and current Windows, so 32 bits last 7 minutes). The same holds
+    // for the span of the turns.
     CLogLine line("event", "bench");
     line.AddUnsigned("turns", idleCount_);
     line.AddUnsigned("firstTurn", static_cast<size_t>(benchStart_ & 0xFFFFFFFF));

@@ -7,10 +7,9 @@
 //     refused one ends at once. The first copy to end is noted with whether the other
 //     was still running then; release.flag is then made and the other awaited. One line
 //     a round:
-//       {"round":N,"firstExit":C,"otherRunning":B,"secondExit":C,
-//        "versionChecks":N,"inits":N}
-//     (the last two count the engine.log lines "GetEngineDllVersion" and "Init" of the
-//     round), or {"round":N,"error":T} when a copy would not end.
+//       {"round":N,"firstExit":C,"otherRunning":B,"secondExit":C,"inits":N}
+//     (inits counts the engine.log lines of "Init" in the round), or {"round":N,"error":T} when a
+//     copy would not end; that ends the race.
 //
 //   host_load.exe kill FOLDER TAIL
 //     Starts FOLDER\Tarvex.exe with TAIL, waits until its engine.log holds "Init" (the
@@ -25,7 +24,7 @@
 
 namespace {
 
-const DWORD kWaitMs = 60000;
+const DWORD kWaitMs = 30000;
 const DWORD kPollMs = 10;
 const char kReleaseFile[] = "release.flag";
 const UINT kKilledCode = 9;
@@ -124,11 +123,12 @@ bool RaceRound(const std::string& folder, unsigned round) {
             ok = false;
         } else {
             const std::string content = ReadFile(log);
+            // Only the runner writes after the guard; the lines both copies write before
+            // it may land at one offset under Wine, so they are not counted.
             printf("{\"round\":%u,\"firstExit\":%lu,\"otherRunning\":%s,\"secondExit\":%lu,"
-                   "\"versionChecks\":%u,\"inits\":%u}\n",
+                   "\"inits\":%u}\n",
                    round, ExitCodeOf(firstEnded), otherRunning ? "true" : "false",
-                   ExitCodeOf(other), CountOf(content, "\"call\":\"GetEngineDllVersion\""),
-                   CountOf(content, "\"call\":\"Init\""));
+                   ExitCodeOf(other), CountOf(content, "\"call\":\"Init\""));
         }
     }
     fflush(stdout);
@@ -140,12 +140,15 @@ bool RaceRound(const std::string& folder, unsigned round) {
     return ok;
 }
 
+// Stops at the first round that goes wrong: when the guard fails, every round would
+// wait its full time for copies that never end.
 int Race(unsigned rounds, const std::string& folder) {
-    bool ok = true;
     for (unsigned round = 1; round <= rounds; ++round) {
-        ok = RaceRound(folder, round) && ok;
+        if (!RaceRound(folder, round)) {
+            return 1;
+        }
     }
-    return ok ? 0 : 1;
+    return 0;
 }
 
 int Kill(const std::string& folder, const std::string& tail) {
