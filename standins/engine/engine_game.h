@@ -48,6 +48,8 @@ class CStandinGame final {
     bool OpenWindow(int showCommand);
     void AdvanceFrame();
     void WatchFile();
+    // The timing of bench=N: the clock at the first call, the figures at the last.
+    void BenchTurn();
     void PostQuit(int code);
     // Writes {"call":"OnIdle","count":N} unless N was the last count written.
     void LogIdleCount();
@@ -64,6 +66,7 @@ class CStandinGame final {
     unsigned loggedCount_;
     unsigned defaultQuitAt_; // 0: no quit of our own
     DWORD lastRepaintTick_;
+    long long benchStart_; // the counter at the first OnIdle of bench=N
 };
 
 // Removes the demo window class, if it was registered. For UninitializeGameScript.

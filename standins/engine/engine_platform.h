@@ -100,6 +100,7 @@ __declspec(dllimport) DWORD
 __declspec(dllimport) DWORD __stdcall GetFileAttributesA(const char* name) noexcept;
 __declspec(dllimport) void __stdcall Sleep(DWORD milliseconds) noexcept;
 __declspec(dllimport) DWORD __stdcall GetTickCount(void) noexcept;
+__declspec(dllimport) BOOL __stdcall QueryPerformanceCounter(long long* count) noexcept;
 __declspec(dllimport) HINSTANCE __stdcall GetModuleHandleA(const char* name) noexcept;
 __declspec(dllimport) DWORD __stdcall GetLastError(void) noexcept;
 

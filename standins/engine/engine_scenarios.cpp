@@ -125,6 +125,12 @@ bool ApplyWord(const char* word, size_t length, Scenario* scenario) {
             return false;
         }
         scenario->faultDepth = depth;
+    } else if ((value = ValueAfter(word, length, "bench=", &valueLength)) != nullptr) {
+        unsigned turns = 0;
+        if (!ReadCount(value, valueLength, &turns)) {
+            return false;
+        }
+        scenario->benchTurns = turns;
     } else if (TextEquals(word, length, "createfail")) {
         scenario->createFail = true;
     } else if (TextEquals(word, length, "createfault")) {

@@ -33,6 +33,9 @@ struct Scenario {
     unsigned frames;     // frames=N
     bool createFail;     // createfail: CreateGame answers null
     bool createFault;    // createfault: CreateGame raises an access violation
+    // bench=N: N OnIdle calls, then the quit; the first and the last are timed and
+    // {"event":"bench",...} is logged (bench/host reads it).
+    unsigned benchTurns;
 };
 
 // A scenario with nothing asked.

@@ -223,6 +223,28 @@ TEST_F(EngineTest, QuitComesInTheAskedOnIdleWithTheAskedCode) {
     }
 }
 
+TEST_F(EngineTest, BenchTimesItsTurnsThenQuits) {
+    CGame* game = StartGame("TestGame");
+    ASSERT_NE(game, nullptr);
+    ASSERT_EQ(game->Init("bench=3", kShowDefault), 0);
+    game->OnIdle();
+    game->OnIdle();
+    ASSERT_FALSE(DrainMessages());
+    game->OnIdle();
+    int code = -1;
+    EXPECT_TRUE(DrainMessages(&code));
+    EXPECT_EQ(code, 0);
+    game->DeletingDestructor(1);
+    std::vector<std::string> log = Log();
+    ASSERT_GE(log.size(), 4u);
+    // The figures come before the quit; their values are times, so only the shape is checked.
+    const std::string& bench = log[log.size() - 4];
+    EXPECT_EQ(bench.rfind("{\"event\":\"bench\",\"turns\":3,\"firstTurn\":", 0), 0u) << bench;
+    EXPECT_NE(bench.find(",\"ticks\":"), std::string::npos) << bench;
+    EXPECT_EQ(log[log.size() - 3], OnIdleLine(3));
+    EXPECT_EQ(log[log.size() - 2], "{\"event\":\"postQuit\",\"code\":0}");
+}
+
 TEST_F(EngineTest, InitFailAnswersItsNumberAndLogsNoOnIdle) {
     CGame* game = StartGame("TestGame");
     ASSERT_NE(game, nullptr);
@@ -237,10 +259,10 @@ TEST_F(EngineTest, InitFailAnswersItsNumberAndLogsNoOnIdle) {
 }
 
 TEST_F(EngineTest, BadWordsAreNotedAndSkipped) {
-    const char* const words[] = {"quit=3",      "quit=x@2",         "quit=3@0",  "quit=3@-1",
-                                 "initfail=0",  "initfail=",        "waitfile=", "throw=idle@",
-                                 "throw=later", "fault=xx@1",       "fault=av",  "frames=0",
-                                 "depth=0",     "quit=9999999999@1"};
+    const char* const words[] = {"quit=3",      "quit=x@2",          "quit=3@0",  "quit=3@-1",
+                                 "initfail=0",  "initfail=",         "waitfile=", "throw=idle@",
+                                 "throw=later", "fault=xx@1",        "fault=av",  "frames=0",
+                                 "depth=0",     "quit=9999999999@1", "bench=0"};
     for (const char* word : words) {
         SCOPED_TRACE(word);
         DeleteFileA("engine.log");

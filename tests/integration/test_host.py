@@ -11,6 +11,7 @@ start spawns the diagnostic tool.
 import json
 import os
 import shutil
+import subprocess
 import sys
 import time
 import unittest
@@ -538,6 +539,49 @@ class PrelaunchTools(unittest.TestCase):
         logs = game.file("logs")
         return any(name.lower() == "dxdiags.txt" and os.path.getsize(os.path.join(logs, name))
                    for name in os.listdir(logs))
+
+
+class UnderLoad(unittest.TestCase):
+    """Promises that must hold however the starts and ends fall. host_load.exe starts
+    copies of the host together, or ends one from outside, many times over."""
+
+    RACE_ROUNDS = 30
+    KILLS = 5
+
+    @staticmethod
+    def load(*args):
+        """Runs host_load.exe with ARGS; its JSON lines and the finished run."""
+        done = subprocess.run([driverlib.WINE, os.path.join(driverlib.BIN, "host_load.exe")]
+                              + list(args), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              timeout=600)
+        lines = done.stdout.decode("latin-1").splitlines()
+        return [json.loads(line) for line in lines if line.startswith("{")], done
+
+    def test_of_two_copies_started_together_exactly_one_runs(self):
+        game = GameFolder("race")
+        rounds, done = self.load("race", str(self.RACE_ROUNDS), driverlib.win_path(game.path))
+        self.assertEqual(len(rounds), self.RACE_ROUNDS, done)
+        for result in rounds:
+            # One copy was refused and ended with 0 while the other ran, and only that
+            # one ever reached Init.
+            self.assertEqual(result, {"round": result["round"], "firstExit": 0,
+                                      "otherRunning": True, "secondExit": 0, "inits": 1})
+
+    def test_a_line_logged_just_before_a_kill_is_in_the_log(self):
+        # The kill falls at another point of the loop each time.
+        for attempt in range(self.KILLS):
+            with self.subTest(attempt=attempt):
+                game = GameFolder(f"killed-{attempt}")
+                game.write("game.ini", DECLARATIONS + "Undeclared(1)\n")
+                result, done = self.load("kill", driverlib.win_path(game.path),
+                                         "waitfile=never.flag")
+                self.assertEqual(result, [{"exit": 9}], done)
+                # Ended from outside: nothing of the orderly end ran.
+                self.assertNotIn("DeletingDestructor", call_names(game.engine_calls()))
+                log = game.crash_log()
+                self.assertIn("[CKVParse] unknown keyword undeclared: in file 'game.ini' "
+                              "in line 4\r\n", log)
+                self.assertTrue(log.endswith("Parser: cant parse file 'game.ini'\r\n"), log)
 
 
 if __name__ == "__main__":
