@@ -9,7 +9,6 @@
 #include "kvparse.h"
 #include "log.h"
 
-#include <mmsystem.h>
 #include <stdio.h>
 
 namespace {
@@ -65,12 +64,28 @@ void RunGameInsideBarrier(void* run) {
     gameRun->exitCode = RunGame(gameRun->game, gameRun->commandLine, gameRun->showCommand);
 }
 
+// Stops any sound still playing. The sound library is loaded here rather than linked:
+// the host needs it only now, and loading it with the host lengthened every start.
+void StopSound() {
+    HMODULE winmm = LoadLibraryA("winmm.dll");
+    if (winmm == nullptr) {
+        return;
+    }
+    typedef BOOL(WINAPI * PlaySoundFunction)(LPCSTR, HMODULE, DWORD);
+    // Through void*: the entry point's true type is known only here.
+    const PlaySoundFunction playSound = reinterpret_cast<PlaySoundFunction>(
+        reinterpret_cast<void*>(GetProcAddress(winmm, "PlaySoundA")));
+    if (playSound != nullptr) {
+        playSound(nullptr, nullptr, 0);
+    }
+}
+
 // The orderly end. The mutex and the log file are left to the end of the process.
 [[noreturn]] void ShutDown(CGame* game, UINT exitCode) {
     if (game != nullptr) {
         game->DeletingDestructor(1); // the engine frees its own object
     }
-    PlaySoundA(nullptr, nullptr, 0); // stops any sound still playing
+    StopSound();
     UninitializeGameScript();
     FS_shutdown(); // after the engine, which may still read files while it stops
     ExitProcess(exitCode);
