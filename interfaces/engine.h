@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <string.h>
-
 // The interface version the host accepts: 1 in each 16-bit half.
 const unsigned kEngineDllVersion = 0x10001;
 
@@ -38,61 +36,11 @@ struct CEngineException {
     int sourceLine;
 };
 
-// ---- The engine's C++ exceptions in flight -----------------------------------------
-// An MSVC C++ throw is a structured exception whose record carries the thrown object
-// and its throw description, which leads through the catchable types to each type's
-// decorated name. Read while the exception is dispatched: the object lives in stack
-// memory that unwinding gives up.
-
+// An MSVC C++ throw is a structured exception with this code whose record carries this
+// magic value, the thrown object and its throw description (on x86_64 also the
+// throwing module's base, from which the description's 32-bit fields are offsets).
 const DWORD kMsvcExceptionCode = 0xE06D7363;
 const ULONG_PTR kMsvcExceptionMagic = 0x19930520;
-// The decorated name of CEngineException's type descriptor (the engine's is a class).
-const char* const kEngineExceptionTypeName = ".?AVCEngineException@@";
-
-// A 32-bit field of the throw description's tables: an address on i686, an offset from
-// the throwing module's base (the record's fourth parameter) on x86_64.
-inline const char* MsvcTableAddress(const EXCEPTION_RECORD* record, const char* table,
-                                    size_t fieldOffset) {
-    DWORD field = 0;
-    memcpy(&field, table + fieldOffset, sizeof field);
-#ifdef _WIN64
-    return reinterpret_cast<const char*>(record->ExceptionInformation[3] + field);
-#else
-    (void)record;
-    return reinterpret_cast<const char*>(static_cast<ULONG_PTR>(field));
-#endif
-}
-
-// The decorated name of the first catchable type of an MSVC C++ exception (the thrown
-// type itself), or null for any other exception.
-inline const char* MsvcThrownTypeName(const EXCEPTION_RECORD* record) {
-    const DWORD kParameters = sizeof(void*) == 8 ? 4 : 3;
-    if (record->ExceptionCode != kMsvcExceptionCode || record->NumberParameters < kParameters ||
-        record->ExceptionInformation[0] != kMsvcExceptionMagic ||
-        record->ExceptionInformation[2] == 0) {
-        return nullptr;
-    }
-    const char* throwInfo = reinterpret_cast<const char*>(record->ExceptionInformation[2]);
-    const char* catchableTypes = MsvcTableAddress(record, throwInfo, 12);
-    int count = 0;
-    memcpy(&count, catchableTypes, sizeof count);
-    if (count < 1) {
-        return nullptr;
-    }
-    const char* catchable = MsvcTableAddress(record, catchableTypes, 4);
-    const char* typeDescriptor = MsvcTableAddress(record, catchable, 4);
-    // The name follows the descriptor's two pointer-sized words.
-    return typeDescriptor + 2 * sizeof(void*);
-}
-
-// The thrown CEngineException, or null when the exception is anything else.
-inline const CEngineException* ThrownEngineException(const EXCEPTION_RECORD* record) {
-    const char* type = MsvcThrownTypeName(record);
-    if (type == nullptr || strcmp(type, kEngineExceptionTypeName) != 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<const CEngineException*>(record->ExceptionInformation[1]);
-}
 
 extern "C" {
 unsigned GetEngineDllVersion(void);
