@@ -82,7 +82,11 @@ echo "== win64 under 64-bit Wine =="
 cmake --preset win64
 cmake --build --preset win64 -j "$jobs"
 if start_wine win64; then
-    if $runs_32bit; then
+    if $runs_32bit && ! unshare -m --propagation private true 2>/dev/null; then
+        echo "No mount namespace here: the win64 suite runs without the 32-bit loader stubbed."
+        run_ctest win64 || status=1
+        summary+=("win64: ran with the 32-bit loader in place (no mount namespace to stub it)")
+    elif $runs_32bit; then
         # Where 32-bit code could run, run the suite as a machine that cannot would:
         # in a mount namespace of its own, the 32-bit Wine loader is replaced by a
         # stub that records every start and fails it.
