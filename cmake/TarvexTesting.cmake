@@ -18,6 +18,10 @@ endfunction()
 # It finds them through TARVEX_BIN, the Wine runner through TARVEX_WINE and its
 # prefix through TARVEX_WINEPREFIX, and works in TARVEX_WORK.
 function(tarvex_add_wine_pytest name script)
+    if(NOT Python3_Interpreter_FOUND)
+        message(WARNING "Python 3 not found: the suite ${name} is not registered")
+        return()
+    endif()
     cmake_parse_arguments(ARG "" "TIMEOUT;RESOURCE_LOCK" "" ${ARGN})
     add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/${script})
     set_tests_properties(${name} PROPERTIES

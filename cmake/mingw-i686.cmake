@@ -1,11 +1,3 @@
-# Cross build for 32-bit Windows with mingw-w64 GCC (posix threads flavour).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows with mingw-w64 GCC: the build we ship.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(TARVEX_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TARVEX_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TARVEX_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TARVEX_MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TARVEX_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

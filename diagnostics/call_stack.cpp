@@ -71,6 +71,15 @@ DWORD OwnMachine() {
     return headers != nullptr ? headers->FileHeader.Machine : kOwnMachine;
 }
 
+// The faulting instruction's address.
+DWORD64 ProgramCounter(const CONTEXT* context) {
+#ifdef _WIN64
+    return context->Rip;
+#else
+    return context->Eip;
+#endif
+}
+
 bool StepWalk(DWORD machine, HANDLE thread) {
     return debugHelp.StackWalk64(machine, debugHelpProcess, thread, &walkFrame, &walkContext,
                                  nullptr, debugHelp.SymFunctionTableAccess64,
@@ -162,12 +171,11 @@ bool WalkCallStack(char* buffer, const CONTEXT* context) {
     HANDLE thread = GetCurrentThread();
     walkContext = *context;
     memset(&walkFrame, 0, sizeof walkFrame);
+    walkFrame.AddrPC.Offset = ProgramCounter(&walkContext);
 #ifdef _WIN64
-    walkFrame.AddrPC.Offset = walkContext.Rip;
     walkFrame.AddrFrame.Offset = walkContext.Rbp;
     walkFrame.AddrStack.Offset = walkContext.Rsp;
 #else
-    walkFrame.AddrPC.Offset = walkContext.Eip;
     walkFrame.AddrFrame.Offset = walkContext.Ebp;
     walkFrame.AddrStack.Offset = walkContext.Esp;
 #endif
@@ -221,11 +229,7 @@ void ReportException(EXCEPTION_POINTERS* pointers) {
     if (debugHelp.SymFromAddr == nullptr) {
         return;
     }
-#ifdef _WIN64
-    const DWORD64 address = pointers->ContextRecord->Rip;
-#else
-    const DWORD64 address = pointers->ContextRecord->Eip;
-#endif
+    const DWORD64 address = ProgramCounter(pointers->ContextRecord);
     DWORD64 displacement = 0;
     if (!debugHelp.SymFromAddr(debugHelpProcess, address, &displacement, &exceptionSymbol.info)) {
         return;

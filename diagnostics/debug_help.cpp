@@ -17,12 +17,13 @@ template <typename Function> void Resolve(Function* slot, const char* name) {
 
 // Registered with atexit once the symbol handler is up.
 void ReleaseDebugHelp() {
-    if (crashReportEnabled && debugHelp.SymCleanup != nullptr) {
+    if (!crashReportEnabled) {
+        return;
+    }
+    if (debugHelp.SymCleanup != nullptr) {
         debugHelp.SymCleanup(debugHelpProcess);
     }
-    if (crashReportEnabled) {
-        FreeLibrary(library);
-    }
+    FreeLibrary(library);
 }
 
 bool HasWhatTheWalkNeeds() {

@@ -33,8 +33,12 @@ static void LogPlainText(const char* text) {
 void CKVParse::ReportError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vsnprintf(messageBuffer, sizeof messageBuffer, format, args);
+    ReportErrorV(format, args);
     va_end(args);
+}
+
+void CKVParse::ReportErrorV(const char* format, va_list args) {
+    vsnprintf(messageBuffer, sizeof messageBuffer, format, args);
     messageBuffer[sizeof messageBuffer - 1] = '\0'; // msvcrt may not terminate a cut text
 
     LogWrite("[CKVParse] ");
@@ -59,13 +63,8 @@ void CKVParse::ReportError(const char* format, ...) {
     LogWrite("\n\n");
 }
 
-// Formatted here first so that every report still goes through ReportError; the
-// same size as the message buffer, so the text is cut where it always was.
 void CKVParse::FailWith(int* error, const char* format, va_list args) {
-    char message[kKvMessageSize];
-    vsnprintf(message, sizeof message, format, args);
-    message[sizeof message - 1] = '\0';
-    ReportError("%s", message);
+    ReportErrorV(format, args);
     *error = kKvReported;
 }
 

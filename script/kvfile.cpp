@@ -85,9 +85,8 @@ CKVParse::CKVParse(const char* path)
         buffer = KvAllocateFileBuffer(size);
         scratch = new unsigned char[size];
         // The file system's read need not give back a byte count, so a short read
-        // cannot be told from a full one: the buffer is cleared first, so that a
-        // byte the read did not fill is a NUL, never what the heap held before.
-        memset(buffer, 0, size);
+        // cannot be told from a full one: the buffer comes cleared, so that a byte the
+        // read did not fill is a NUL, never what the heap held before.
         reader.read(buffer, fileLength);
         reader.close();
     } catch (const fs::file_exception&) {

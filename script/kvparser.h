@@ -159,6 +159,8 @@ class CKVParse {
 
     // What Fail and Expect share: the report and the flag.
     void FailWith(int* error, const char* format, va_list args);
+    // ReportError's work, on a format's arguments already taken.
+    void ReportErrorV(const char* format, va_list args);
 
     // The three include directives, entered with the character after their name.
     void ParseInclude(int bracket, int* error, CKVPARSE_KEYWORD*& included,

@@ -1,5 +1,7 @@
 #include "kvpool.h"
 
+#include <string.h>
+
 #include <stdint.h>
 
 #include <new>
@@ -64,6 +66,11 @@ void ReleaseArea(void* area, size_t size) {
         munmap(area, RoundToHugePages(size));
 }
 
+// A fresh mapping holds zeros already.
+bool AreaComesZeroed(size_t size) {
+    return size >= kHugePage;
+}
+
 #else
 
 void* AllocateArea(size_t size) {
@@ -74,12 +81,19 @@ void ReleaseArea(void* area, size_t) {
     ::operator delete(area);
 }
 
+bool AreaComesZeroed(size_t) {
+    return false;
+}
+
 #endif
 
 } // namespace
 
 unsigned char* KvAllocateFileBuffer(size_t size) {
-    return static_cast<unsigned char*>(AllocateArea(size));
+    unsigned char* buffer = static_cast<unsigned char*>(AllocateArea(size));
+    if (!AreaComesZeroed(size))
+        memset(buffer, 0, size);
+    return buffer;
 }
 
 void KvReleaseFileBuffer(unsigned char* buffer, size_t size) {

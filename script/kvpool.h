@@ -35,6 +35,6 @@ void KvReleaseString(char* text);
 size_t KvPoolChunks();
 
 // The buffer that holds a whole script file, from the same source of memory as the
-// pool's chunks; released with its size.
+// pool's chunks, holding zeros; released with its size.
 unsigned char* KvAllocateFileBuffer(size_t size);
 void KvReleaseFileBuffer(unsigned char* buffer, size_t size);

@@ -25,7 +25,7 @@ for preset in win32 win64; do
         echo "== $preset: not built, skipped"
         continue
     fi
-    if [ "$preset" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    if [ "$preset" = win32 ] && [ "$(bash tools/can-run-32bit.sh)" != yes ]; then
         echo "== $preset: this machine cannot run 32-bit code, skipped"
         continue
     fi

@@ -225,7 +225,10 @@ int main(int argc, char** argv) {
         fwrite(out.json.data(), 1, out.json.size(), json);
         fwrite(out.cfg.data(), 1, out.cfg.size(), cfg);
         written += out.kv.size();
-        out = Out();
+        // Emptied, not replaced: the strings keep their room for the next batch.
+        out.kv.clear();
+        out.json.clear();
+        out.cfg.clear();
     }
     fputs("\n]}\n", json);
     fputs("\n);\n", cfg);

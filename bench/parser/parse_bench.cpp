@@ -60,12 +60,6 @@ void ResetResidentPeak() {
     }
 }
 
-size_t ResidentPeakBytes() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<size_t>(usage.ru_maxrss) * 1024;
-}
-
 [[noreturn]] void Fail(const char* what, const char* path) {
     fprintf(stderr, "kvbench: the parse of %s failed: %s\n", path, what);
     exit(1);
@@ -182,7 +176,7 @@ template <class Parser> Round ParseOnce(Parser& parser) {
     round.parse = Since(start);
     rusage usageAfter;
     getrusage(RUSAGE_SELF, &usageAfter);
-    round.peak = ResidentPeakBytes() - before;
+    round.peak = static_cast<size_t>(usageAfter.ru_maxrss) * 1024 - before;
     round.tree = ResidentBytes() - before;
     round.faults = usageAfter.ru_minflt - usageBefore.ru_minflt;
     round.system = Seconds(usageAfter.ru_stime) - Seconds(usageBefore.ru_stime);

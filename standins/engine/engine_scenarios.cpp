@@ -114,23 +114,11 @@ bool ApplyWord(const char* word, size_t length, Scenario* scenario) {
         scenario->fault = kind;
         scenario->faultAt = at;
     } else if ((value = ValueAfter(word, length, "frames=", &valueLength)) != nullptr) {
-        unsigned frames = 0;
-        if (!ReadCount(value, valueLength, &frames)) {
-            return false;
-        }
-        scenario->frames = frames;
+        return ReadCount(value, valueLength, &scenario->frames); // untouched when bad
     } else if ((value = ValueAfter(word, length, "depth=", &valueLength)) != nullptr) {
-        unsigned depth = 0;
-        if (!ReadCount(value, valueLength, &depth)) {
-            return false;
-        }
-        scenario->faultDepth = depth;
+        return ReadCount(value, valueLength, &scenario->faultDepth); // untouched when bad
     } else if ((value = ValueAfter(word, length, "bench=", &valueLength)) != nullptr) {
-        unsigned turns = 0;
-        if (!ReadCount(value, valueLength, &turns)) {
-            return false;
-        }
-        scenario->benchTurns = turns;
+        return ReadCount(value, valueLength, &scenario->benchTurns); // untouched when bad
     } else if (TextEquals(word, length, "createfail")) {
         scenario->createFail = true;
     } else if (TextEquals(word, length, "createfault")) {

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,7 +45,6 @@ std::string InstanceText(HINSTANCE instance) {
 class EngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_.reset(new TempFolder("engine"));
         SetEnvironmentVariableA(kVersionVariable, nullptr);
         DrainMessages();
         instance_ = GetModuleHandleA(nullptr);
@@ -55,7 +53,17 @@ class EngineTest : public ::testing::Test {
     void TearDown() override {
         DrainMessages();
         SetEnvironmentVariableA(kVersionVariable, nullptr);
-        folder_.reset();
+    }
+
+    // One more OnIdle, which must post the quit with code 0, then the object's end;
+    // gives engine.log's lines.
+    std::vector<std::string> QuitWithTheTurnAndEnd(CGame* game) {
+        game->OnIdle();
+        int code = -1;
+        EXPECT_TRUE(DrainMessages(&code));
+        EXPECT_EQ(code, 0);
+        game->DeletingDestructor(1);
+        return Log();
     }
 
     // Removes every waiting message; true when one of them was WM_QUIT, whose wParam
@@ -116,7 +124,7 @@ class EngineTest : public ::testing::Test {
         return exitCode;
     }
 
-    std::unique_ptr<TempFolder> folder_;
+    TempFolder folder_{"engine"}; // made before SetUp, removed after TearDown
     HINSTANCE instance_ = nullptr;
 };
 
@@ -230,12 +238,7 @@ TEST_F(EngineTest, BenchTimesItsTurnsThenQuits) {
     game->OnIdle();
     game->OnIdle();
     ASSERT_FALSE(DrainMessages());
-    game->OnIdle();
-    int code = -1;
-    EXPECT_TRUE(DrainMessages(&code));
-    EXPECT_EQ(code, 0);
-    game->DeletingDestructor(1);
-    std::vector<std::string> log = Log();
+    std::vector<std::string> log = QuitWithTheTurnAndEnd(game);
     ASSERT_GE(log.size(), 4u);
     // The figures come before the quit; their values are times, so only the shape is checked.
     const std::string& bench = log[log.size() - 4];
@@ -270,12 +273,7 @@ TEST_F(EngineTest, BadWordsAreNotedAndSkipped) {
         ASSERT_NE(game, nullptr);
         EXPECT_EQ(game->Init(word, kShowDefault), 0);
         // The word is gone, so the default quit of the first OnIdle stands.
-        game->OnIdle();
-        int code = -1;
-        EXPECT_TRUE(DrainMessages(&code));
-        EXPECT_EQ(code, 0);
-        game->DeletingDestructor(1);
-        std::vector<std::string> log = Log();
+        std::vector<std::string> log = QuitWithTheTurnAndEnd(game);
         ASSERT_GE(log.size(), 3u);
         EXPECT_EQ(log[2], std::string("{\"event\":\"badWord\",\"word\":\"") + word + "\"}");
     }
@@ -290,12 +288,7 @@ TEST_F(EngineTest, WaitFileQuitsOnceTheFileExists) {
         ASSERT_FALSE(DrainMessages());
     }
     std::ofstream("go.flag") << "go";
-    game->OnIdle();
-    int code = -1;
-    EXPECT_TRUE(DrainMessages(&code));
-    EXPECT_EQ(code, 0);
-    game->DeletingDestructor(1);
-    std::vector<std::string> log = Log();
+    std::vector<std::string> log = QuitWithTheTurnAndEnd(game);
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[log.size() - 3], OnIdleLine(4));
 }

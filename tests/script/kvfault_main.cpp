@@ -112,7 +112,6 @@ void operator delete[](void* block, size_t) noexcept {
 int main(int argc, char** argv) {
 #if defined(KV_POOL_USES_HEAP)
     // Built to take every block from the heap: make sure the pool does.
-    KvRelease(KvAllocate(8), 8);
     void* block = KvAllocate(8);
     const size_t chunks = KvPoolChunks();
     KvRelease(block, 8);

@@ -1,0 +1,11 @@
+# What the two mingw-w64 cross builds share; the per-processor toolchain files set
+# CMAKE_SYSTEM_PROCESSOR and include this. GCC's posix threads flavour.
+set(CMAKE_SYSTEM_NAME Windows)
+set(TARVEX_MINGW_PREFIX ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${TARVEX_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TARVEX_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TARVEX_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TARVEX_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
